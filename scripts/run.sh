@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs, builds and runs Oculon. Without a display it runs the headless
+# program for a short demo on a virtual camera instead.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/setup.sh default
+bin=build/default/src/main
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec "$bin/oculon" "$@"
+fi
+
+demo=build/demo
+mkdir -p "$demo/home"
+# A grey scene in which a bright box moves between seconds 14 and 17, after the
+# arming countdown has run out.
+cat > "$demo/devices.txt" <<'DEVICES'
+Demo camera|lavfi:color=c=gray:s=320x240:r=20,drawbox=x='if(between(t,14,17),40+60*(t-14),-100)':y=80:w=60:h=60:c=white:t=fill
+DEVICES
+cat > "$demo/home/oculon.ini" <<'INI'
+<VIDEO_SRC>Demo camera</VIDEO_SRC>
+CAPTURE_WMV=1
+CAPTURE_JPG=1
+MOTION_WRM=5
+INI
+echo "No display: running oculon-headless for 25 s on a virtual camera."
+OCULON_DEVICES="$PWD/$demo/devices.txt" "$bin/oculon-headless" --home "$demo/home" --run-for 25 \
+  | tee "$demo/headless.log"
+echo "Output: events in $demo/headless.log, settings in $demo/home/oculon.ini, movies and stills in $demo/home/captured/"

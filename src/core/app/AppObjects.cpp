@@ -1,0 +1,58 @@
+#include "app/AppObjects.h"
+
+#include "app/AppFlags.h"
+#include "app/AppSettings.h"
+#include "app/Clock.h"
+#include "app/CommandLine.h"
+#include "app/Restart.h"
+#include "app/TagParser.h"
+
+CAppObjects g_appObjects;
+
+namespace {
+
+template <typename T> void DeleteAndClear(T*& p) {
+    delete p;
+    p = nullptr;
+}
+
+} // namespace
+
+void CAppObjects::CreateAll(const std::string& homeFolder, const std::string& programPath,
+                            const std::string& commandLine) {
+    m_pParser = new CTagParser(false);
+    m_pSettings = new CAppSettings(*m_pParser, homeFolder, programPath);
+    m_pCommandLine = new CCommandLine(commandLine);
+}
+
+void CAppObjects::DestroyAll() {
+    // Teardown order: capture source, video window and its controller, status
+    // panel, settings (writes the file), text painter, movie recorder (finishes
+    // an open movie), report mailer, command line, sound player, tray icon, parser.
+    DeleteAndClear(m_pVideoWnd);
+    DeleteAndClear(m_pStatusWnd);
+    DeleteAndClear(m_pSettings);
+    DeleteAndClear(m_pCommandLine);
+    DeleteAndClear(m_pTrayIcon);
+    DeleteAndClear(m_pParser);
+}
+
+int CAppObjects::BusyMailJobs() const { return 0; }
+
+bool CAppObjects::MainTick(const IClock& clock) {
+    if (g_bModalOpen)
+        return false;
+    if (g_bCloseRequested)
+        return DeferredCloseTick(clock);
+    return false;
+}
+
+bool CAppObjects::DeferredCloseTick(const IClock& clock) {
+    if (!m_close.Tick(clock.WallSeconds(), BusyMailJobs()))
+        return false;
+    if (g_bRestartOnClose && m_pSettings) {
+        m_pSettings->Save();
+        StartProgramAgain(m_pSettings->m_programPath);
+    }
+    return true;
+}

@@ -1,0 +1,155 @@
+#include "app/AppSettings.h"
+
+#include "app/TagParser.h"
+#include "app/TextFile.h"
+
+#include <climits>
+
+namespace {
+
+struct IntKey {
+    const char* key; // with its "="
+    int CAppSettings::*member;
+    int defaultValue;
+    int min;
+    int max;
+};
+
+constexpr int kAny = INT_MIN;
+
+// In the order the program reads them; every lookup searches the whole text.
+const IntKey kIntKeys[] = {
+    {"APP_POSX=", &CAppSettings::APP_POSX, -4096, kAny, kAny},
+    {"APP_POSY=", &CAppSettings::APP_POSY, -4096, kAny, kAny},
+    {"APP_BUTS=", &CAppSettings::APP_BUTS, 1, kAny, kAny},
+    {"VIDEO_OPA=", &CAppSettings::VIDEO_OPA, 50, 0, 100},
+    {"MOTION_FPS=", &CAppSettings::MOTION_FPS, 10, 1, 60},
+    {"MOTION_WRM=", &CAppSettings::MOTION_WRM, 10, 1, 600},
+    {"MOTION_THR=", &CAppSettings::MOTION_THR, 100, 5, 500},
+    {"MOTION_VOL=", &CAppSettings::MOTION_VOL, 50, 0, 100},
+    {"MOTION_SHO=", &CAppSettings::MOTION_SHO, 1, kAny, kAny},
+    {"MOTION_R_ENA=", &CAppSettings::MOTION_R_ENA, 0, kAny, kAny},
+    {"MOTION_R_LEF=", &CAppSettings::MOTION_R_LEF, 80, 0, 320},
+    {"MOTION_R_RIG=", &CAppSettings::MOTION_R_RIG, 240, 0, 320},
+    {"MOTION_R_TOP=", &CAppSettings::MOTION_R_TOP, 60, 0, 240},
+    {"MOTION_R_BOT=", &CAppSettings::MOTION_R_BOT, 180, 0, 240},
+    {"CAPTURE_WMV=", &CAppSettings::CAPTURE_WMV, 0, kAny, kAny},
+    {"CAPTURE_JPG=", &CAppSettings::CAPTURE_JPG, 0, kAny, kAny},
+    {"CAPTURE_MIN_S=", &CAppSettings::CAPTURE_MIN_S, 2, 1, 60},
+    {"CAPTURE_MAX_S=", &CAppSettings::CAPTURE_MAX_S, 60, 10, 300},
+    {"CAPTURE_FPS=", &CAppSettings::CAPTURE_FPS, 20, 1, 60},
+    {"CAPTURE_JPQ=", &CAppSettings::CAPTURE_JPQ, 50, 10, 90},
+    {"EMAIL_ENA=", &CAppSettings::EMAIL_ENA, 0, kAny, kAny},
+    {"EMAIL_WMV=", &CAppSettings::EMAIL_WMV, 1, kAny, kAny},
+    {"EMAIL_JPG=", &CAppSettings::EMAIL_JPG, 1, kAny, kAny},
+};
+
+struct StringKey {
+    const char* open;
+    const char* close;
+    std::string CAppSettings::*member;
+    const char* defaultValue; // used when the value is missing or empty
+};
+
+const StringKey kStringKeys[] = {
+    {"<VIDEO_OVE>", "</VIDEO_OVE>", &CAppSettings::VIDEO_OVE, CAppSettings::kDefaultTitle},
+    {"<VIDEO_SRC>", "</VIDEO_SRC>", &CAppSettings::VIDEO_SRC, ""},
+    {"<CAPTURE_PTH>", "</CAPTURE_PTH>", &CAppSettings::CAPTURE_PTH, nullptr},
+    {"<EMAIL_SMTP>", "</EMAIL_SMTP>", &CAppSettings::EMAIL_SMTP, CAppSettings::kDefaultSmtp},
+    {"<EMAIL_FROM>", "</EMAIL_FROM>", &CAppSettings::EMAIL_FROM, CAppSettings::kDefaultAddress},
+    {"<EMAIL_TO>", "</EMAIL_TO>", &CAppSettings::EMAIL_TO, CAppSettings::kDefaultAddress},
+    {"<EMAIL_CUS>", "</EMAIL_CUS>", &CAppSettings::EMAIL_CUS, ""},
+};
+
+} // namespace
+
+CAppSettings::CAppSettings(const CTagParser& parser, std::string homeFolder,
+                           std::string programPath)
+    : m_programFolder(std::move(homeFolder)), m_programPath(std::move(programPath)),
+      m_parser(parser) {
+    if (m_programFolder.empty() || m_programFolder.back() != '/')
+        m_programFolder += '/';
+    Load();
+}
+
+CAppSettings::~CAppSettings() { Save(); }
+
+void CAppSettings::Load() {
+    const CTextFile file(SettingsPath(), true);
+    std::string text;
+    if (file.Exists())
+        text = file.ReadText(true);
+
+    for (const IntKey& k : kIntKeys) {
+        int value = k.defaultValue;
+        m_parser.GetInt(text, k.key, value, k.defaultValue);
+        if (k.min != kAny && (value < k.min || value > k.max))
+            value = k.defaultValue;
+        this->*k.member = value;
+    }
+    for (const StringKey& k : kStringKeys) {
+        std::string value = m_parser.GetTagged(text, k.open, k.close);
+        if (value.empty())
+            value = k.defaultValue ? k.defaultValue : m_programFolder + "captured";
+        this->*k.member = std::move(value);
+    }
+    CreateFolder(CAPTURE_PTH);
+}
+
+std::string CAppSettings::FileText() const {
+    std::string t;
+    auto line = [&t](const std::string& s) { t += s + "\n"; };
+    auto num = [&](const char* key, int value) { line(key + std::to_string(value)); };
+    auto tagged = [&](const char* key, const std::string& value) {
+        line(std::string("<") + key + ">" + value + "</" + key + ">");
+    };
+    line("[OCULON INI FILE]");
+    line("");
+    line("[APPLICATION]");
+    num("APP_POSX=", APP_POSX);
+    num("APP_POSY=", APP_POSY);
+    num("APP_BUTS=", APP_BUTS);
+    line("");
+    line("[VIDEO]");
+    num("VIDEO_OPA=", VIDEO_OPA);
+    tagged("VIDEO_OVE", VIDEO_OVE);
+    tagged("VIDEO_SRC", VIDEO_SRC);
+    line("");
+    line("[MOTION]");
+    num("MOTION_FPS=", MOTION_FPS);
+    num("MOTION_WRM=", MOTION_WRM);
+    num("MOTION_THR=", MOTION_THR);
+    num("MOTION_SHO=", MOTION_SHO);
+    num("MOTION_VOL=", MOTION_VOL);
+    num("MOTION_R_ENA=", MOTION_R_ENA);
+    num("MOTION_R_LEF=", MOTION_R_LEF);
+    num("MOTION_R_RIG=", MOTION_R_RIG);
+    num("MOTION_R_TOP=", MOTION_R_TOP);
+    num("MOTION_R_BOT=", MOTION_R_BOT);
+    line("");
+    line("[CAPTURE]");
+    tagged("CAPTURE_PTH", CAPTURE_PTH);
+    num("CAPTURE_WMV=", CAPTURE_WMV);
+    num("CAPTURE_MIN_S=", CAPTURE_MIN_S);
+    num("CAPTURE_MAX_S=", CAPTURE_MAX_S);
+    num("CAPTURE_FPS=", CAPTURE_FPS);
+    num("CAPTURE_JPG=", CAPTURE_JPG);
+    num("CAPTURE_JPQ=", CAPTURE_JPQ);
+    line("");
+    line("[EMAIL]");
+    num("EMAIL_ENA=", EMAIL_ENA);
+    num("EMAIL_WMV=", EMAIL_WMV);
+    num("EMAIL_JPG=", EMAIL_JPG);
+    tagged("EMAIL_SMTP", EMAIL_SMTP);
+    tagged("EMAIL_FROM", EMAIL_FROM);
+    tagged("EMAIL_TO", EMAIL_TO);
+    tagged("EMAIL_CUS", EMAIL_CUS);
+    return t;
+}
+
+bool CAppSettings::Save() {
+    const CTextFile file(SettingsPath(), true);
+    const std::string text = FileText();
+    // An empty text cannot happen here, so 0 always means failure.
+    return file.WriteText(text, true) == text.size();
+}

@@ -1,0 +1,65 @@
+#pragma once
+#include <string>
+
+class CTagParser;
+
+// The one settings record. Members are named after their keys in oculon.ini
+// and are read and written directly by the rest of the program.
+class CAppSettings {
+public:
+    // Loads <homeFolder>/oculon.ini; homeFolder ends in "/".
+    CAppSettings(const CTagParser& parser, std::string homeFolder, std::string programPath);
+    // Writes the file.
+    virtual ~CAppSettings();
+
+    CAppSettings(const CAppSettings&) = delete;
+    CAppSettings& operator=(const CAppSettings&) = delete;
+
+    void Load();
+    // Writes the whole file; false (and the export error message) on failure.
+    bool Save();
+    // The exact bytes Save writes.
+    std::string FileText() const;
+    std::string SettingsPath() const { return m_programFolder + "oculon.ini"; }
+
+    int m_shadeHeight = 0;   // button-row height, set by the main window
+    int APP_POSX = -4096;
+    int APP_POSY = -4096;
+    int APP_BUTS = 1;
+    std::string m_programFolder; // ends in "/"
+    std::string m_programPath;
+    int VIDEO_OPA = 50;
+    std::string VIDEO_OVE;
+    std::string VIDEO_SRC;
+    int MOTION_WRM = 10;
+    int MOTION_FPS = 10;
+    int MOTION_THR = 100;
+    int MOTION_R_ENA = 0;
+    int MOTION_R_LEF = 80;
+    int MOTION_R_RIG = 240;
+    int MOTION_R_TOP = 60;
+    int MOTION_R_BOT = 180;
+    int MOTION_SHO = 1;
+    int MOTION_VOL = 50;
+    int CAPTURE_WMV = 0;
+    int CAPTURE_JPG = 0;
+    int CAPTURE_JPQ = 50;
+    int CAPTURE_MIN_S = 2;
+    int CAPTURE_MAX_S = 60;
+    int CAPTURE_FPS = 20;
+    std::string CAPTURE_PTH;
+    int EMAIL_ENA = 0;
+    int EMAIL_WMV = 1;
+    int EMAIL_JPG = 1;
+    std::string EMAIL_SMTP;
+    std::string EMAIL_FROM;
+    std::string EMAIL_TO;
+    std::string EMAIL_CUS;
+
+    static constexpr const char* kDefaultTitle = " PRESS SETUP TO EDIT THIS TITLE ";
+    static constexpr const char* kDefaultSmtp = "enter smtp server here";
+    static constexpr const char* kDefaultAddress = "enter email address here";
+
+private:
+    const CTagParser& m_parser;
+};

@@ -1,0 +1,14 @@
+#include "app/EventLog.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<IEventLog*> g_log{nullptr};
+}
+
+IEventLog* SetEventLog(IEventLog* log) { return g_log.exchange(log); }
+
+void LogEvent(const std::string& line) {
+    if (IEventLog* log = g_log.load())
+        log->Event(line);
+}

@@ -1,0 +1,89 @@
+// The surveillance program without windows: the same application objects and
+// loop, driven by a 5 ms tick, ended by SIGINT/SIGTERM or --run-for.
+#include "HeadlessSinks.h"
+
+#include "app/AppFlags.h"
+#include "app/AppObjects.h"
+#include "app/AppSettings.h"
+#include "app/Clock.h"
+#include "app/CommandLine.h"
+#include "app/HomeFolder.h"
+#include "app/Restart.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+void OnStopSignal(int) { g_stopSignal = 1; }
+
+void Usage() {
+    std::fputs("usage: oculon-headless [--home DIR] [--run-for SECONDS] [--list-devices]\n",
+               stderr);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    double runFor = -1;
+    bool listDevices = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--home" && i + 1 < argc) {
+            ::setenv("OCULON_HOME", argv[++i], 1);
+        } else if (arg == "--run-for" && i + 1 < argc) {
+            char* end = nullptr;
+            runFor = std::strtod(argv[++i], &end);
+            if (!end || *end || runFor < 0) {
+                Usage();
+                return 2;
+            }
+        } else if (arg == "--list-devices") {
+            listDevices = true;
+        } else {
+            Usage();
+            return 2;
+        }
+    }
+
+    CStdoutSinks sinks;
+    SetMessageSink(&sinks);
+    SetEventLog(&sinks);
+    SetAppCaption("oculon-headless");
+    IgnoreBrokenPipes();
+
+    if (listDevices)
+        return 0;
+
+    struct sigaction sa {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+
+    const IClock& clock = CSystemClock::Instance();
+    g_appObjects.CreateAll(ResolveHomeFolder(), ExecutablePath(),
+                           CCommandLine::JoinArguments(argc, argv));
+    if (g_appObjects.m_pCommandLine->m_bDelayStart)
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+
+    const int64_t started = clock.SteadyMs();
+    for (;;) {
+        if (g_stopSignal || (runFor >= 0 && clock.SteadyMs() - started >= runFor * 1000))
+            g_bCloseRequested = true;
+        if (g_appObjects.MainTick(clock))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    g_appObjects.DestroyAll();
+    SetEventLog(nullptr);
+    SetMessageSink(nullptr);
+    return 0;
+}
