@@ -1,0 +1,16 @@
+#pragma once
+#include <cstdint>
+
+// What the surveillance controller needs of the capture side.
+class IFrameSource {
+public:
+    virtual ~IFrameSource() = default;
+    // The capture is set up and streaming.
+    virtual bool IsRunning() const = 0;
+    // With `fetch`, waits (bounded) for the next frame and copies it into the
+    // frame buffer; in every case points `pixels` at the buffer's pixel area
+    // (offset 54) and returns the buffer size, 307254.
+    virtual int GetFrame(uint8_t*& pixels, bool fetch) = 0;
+    // Working depth of the frame buffer: 32 or 16.
+    virtual int Depth() const = 0;
+};
