@@ -82,13 +82,16 @@ int CTagParser::ToInt(std::string_view text) {
 
 std::string CTagParser::IntToText(long value) { return std::to_string(value); }
 
-void CTagParser::ReportMiss(std::string_view what) const {
-    if (!m_reportMisses)
-        return;
+std::string CTagParser::MissReportText(std::string_view what) {
     std::string text = "Parsing problem:\n\n";
     if (what.empty())
         text += "Unknown";
     else
         text += "'" + std::string(what) + "' Not Found";
-    AppMessageBox(text);
+    return text;
+}
+
+void CTagParser::ReportMiss(std::string_view what) const {
+    if (m_reportMisses)
+        AppMessageBox(MissReportText(what));
 }

@@ -21,6 +21,9 @@ public:
     static int ToInt(std::string_view text);
     static std::string IntToText(long value);
 
+    // The text of a miss report for a key or tag.
+    static std::string MissReportText(std::string_view what);
+
 private:
     void ReportMiss(std::string_view what) const;
 

@@ -112,7 +112,8 @@ size_t CTextFile::WriteText(const std::string& text, bool showErrors) const {
     // Write beside the file and rename over it, so a full disk or a crash half-way
     // leaves the old file as it was.
     const std::string temp = m_path + ".tmp" + std::to_string(::getpid());
-    CFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    ::unlink(temp.c_str()); // a leftover of a crashed run
+    CFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (fd.Get() < 0)
         return fail(errno);
     // Keep the permissions of the file being replaced.
