@@ -9,6 +9,7 @@
 #include "app/CommandLine.h"
 #include "app/HomeFolder.h"
 #include "app/Restart.h"
+#include "video/capture/CaptureGraph.h"
 
 #include <chrono>
 #include <csignal>
@@ -59,8 +60,13 @@ int main(int argc, char** argv) {
     SetAppCaption("oculon-headless");
     IgnoreBrokenPipes();
 
-    if (listDevices)
+    if (listDevices) {
+        CCaptureGraph graph;
+        const int count = graph.EnumerateDevices();
+        for (int i = 0; i < count; ++i)
+            std::printf("%s\n", graph.GetDeviceInfo(i)->DisplayName().c_str());
         return 0;
+    }
 
     struct sigaction sa {};
     sa.sa_handler = OnStopSignal;

@@ -6,6 +6,7 @@
 #include "app/CommandLine.h"
 #include "app/Restart.h"
 #include "app/TagParser.h"
+#include "video/capture/VideoSourceWnd.h"
 
 CAppObjects g_appObjects;
 
@@ -29,6 +30,7 @@ void CAppObjects::DestroyAll() {
     // Teardown order: capture source, video window and its controller, status
     // panel, settings (writes the file), text painter, movie recorder (finishes
     // an open movie), report mailer, command line, sound player, tray icon, parser.
+    DeleteAndClear(m_pVideoSource);
     DeleteAndClear(m_pVideoWnd);
     DeleteAndClear(m_pStatusWnd);
     DeleteAndClear(m_pSettings);

@@ -1,0 +1,166 @@
+#include "video/capture/CaptureGraph.h"
+
+#include "video/FrameFormat.h"
+#include "video/capture/DeviceList.h"
+#include "video/capture/FrameBmp.h"
+
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+
+namespace {
+
+// How long a camera that has no frame yet is left alone before the next read.
+constexpr auto kRetryDelay = std::chrono::milliseconds(5);
+
+} // namespace
+
+CCaptureGraph::CCaptureGraph(int depth) : m_depth(depth) {}
+
+CCaptureGraph::~CCaptureGraph() { CloseAll(); }
+
+int CCaptureGraph::EnumerateDevices() {
+    m_devices = ListCaptureDevices();
+    return DeviceCount();
+}
+
+const CaptureDeviceInfo* CCaptureGraph::GetDeviceInfo(int index) const {
+    if (index < 0 || index >= DeviceCount())
+        return nullptr;
+    return &m_devices[static_cast<size_t>(index)];
+}
+
+bool CCaptureGraph::OpenDevice(int index) {
+    DetachWindow();
+    if (index != -1 && !GetDeviceInfo(index))
+        return false;
+    m_input.Close();
+    m_deviceIndex = -1;
+    if (index == -1)
+        return true;
+    if (m_depth != 32 && m_depth != 16)
+        return false;
+    if (!m_input.Open(m_devices[static_cast<size_t>(index)], &m_stopThread))
+        return false;
+    // Whatever the device delivers is scaled to the working frame.
+    m_width = kFrameWidth;
+    m_height = kFrameHeight;
+    m_deviceIndex = index;
+    return true;
+}
+
+bool CCaptureGraph::AttachWindow() {
+    if (m_attached || m_deviceIndex == -1 || !m_input.IsOpen())
+        return false;
+    m_stopThread = false;
+    {
+        const std::lock_guard<std::mutex> lock(m_controlMutex);
+        m_streaming = false;
+    }
+    try {
+        m_thread = std::thread(&CCaptureGraph::CaptureThread, this);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    m_attached = true;
+    return true;
+}
+
+bool CCaptureGraph::Run() {
+    if (!m_attached || !m_stopped)
+        return false;
+    {
+        const std::lock_guard<std::mutex> lock(m_controlMutex);
+        m_streaming = true;
+    }
+    m_control.notify_all();
+    m_stopped = false;
+    return true;
+}
+
+bool CCaptureGraph::DetachWindow() {
+    if (!m_attached)
+        return false;
+    StopThread();
+    m_stopped = true;
+    m_attached = false;
+    return true;
+}
+
+void CCaptureGraph::StopThread() {
+    {
+        const std::lock_guard<std::mutex> lock(m_controlMutex);
+        m_stopThread = true;
+    }
+    m_control.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+size_t CCaptureGraph::FetchFrame(uint8_t* out, size_t capacity) {
+    if (m_stopped || !m_attached)
+        return 0;
+    const std::vector<uint8_t>* frame = nullptr;
+    if (!m_handOff.Fetch(std::chrono::milliseconds(FetchTimeoutMs()), frame))
+        return 0;
+    uint8_t headers[kFrameHeaderSize];
+    WriteFrameHeaders(headers, m_depth, static_cast<uint32_t>(frame->size()));
+    const size_t total = kFrameHeaderSize + frame->size();
+    std::memcpy(out, headers, std::min(capacity, kFrameHeaderSize));
+    if (capacity > kFrameHeaderSize && !frame->empty())
+        std::memcpy(out + kFrameHeaderSize, frame->data(),
+                    std::min(capacity - kFrameHeaderSize, frame->size()));
+    return total;
+}
+
+void CCaptureGraph::CloseAll() {
+    DetachWindow();
+    m_input.Close();
+    m_devices.clear();
+    m_width = 0;
+    m_height = 0;
+    m_deviceIndex = -1;
+}
+
+bool CCaptureGraph::WaitUntil(std::chrono::steady_clock::time_point due) {
+    std::unique_lock<std::mutex> lock(m_controlMutex);
+    return !m_control.wait_until(lock, due, [&] { return m_stopThread.load(); });
+}
+
+void CCaptureGraph::CaptureThread() {
+    {
+        std::unique_lock<std::mutex> lock(m_controlMutex);
+        m_control.wait(lock, [&] { return m_streaming || m_stopThread.load(); });
+    }
+    // A virtual source starts its clock when streaming starts.
+    m_input.ResetPacing();
+    bool ended = false;
+    while (!m_stopThread && !ended) {
+        switch (m_input.ReadVideoPacket()) {
+        case CCaptureInput::ReadResult::Again:
+            WaitUntil(std::chrono::steady_clock::now() + kRetryDelay);
+            continue;
+        case CCaptureInput::ReadResult::Ended:
+            // An unplugged camera or a finished source: fetches time out from now on.
+            ended = true;
+            continue;
+        case CCaptureInput::ReadResult::Packet:
+            break;
+        }
+        if (m_input.IsPaced() && !WaitUntil(m_input.DueTime()))
+            break;
+        // Packets nobody asked for cost this one flag test.
+        if (!m_handOff.Wanted() && !m_input.NeedsEveryPacket()) {
+            m_input.DropPacket();
+            continue;
+        }
+        const AVFrame* picture = m_input.DecodePacket();
+        if (!picture || !m_handOff.Wanted())
+            continue;
+        const uint32_t ticket = m_handOff.Take();
+        if (ticket == 0)
+            continue;
+        m_converter.Convert(*picture, m_depth, m_handOff.WorkBuffer());
+        m_handOff.Deliver(ticket);
+    }
+}

@@ -1,0 +1,130 @@
+#include "video/capture/DeviceList.h"
+
+#include "app/TextFile.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fcntl.h>
+#include <linux/videodev2.h>
+#include <mutex>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+extern "C" {
+#include <libavdevice/avdevice.h>
+#include <libavformat/avformat.h>
+}
+
+namespace {
+
+bool IsVideoCaptureNode(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    v4l2_capability cap{};
+    const bool ok = ::ioctl(fd, VIDIOC_QUERYCAP, &cap) == 0 &&
+                    HasVideoCaptureCapability(cap.capabilities, cap.device_caps);
+    ::close(fd);
+    return ok;
+}
+
+std::vector<CaptureDeviceInfo> ListV4l2Devices() {
+    std::vector<CaptureDeviceInfo> devices;
+    const AVInputFormat* format = av_find_input_format("video4linux2");
+    if (!format)
+        return devices;
+    AVDeviceInfoList* list = nullptr;
+    // Without any camera the list is simply empty; a negative result means the
+    // same to the user.
+    if (avdevice_list_input_sources(format, nullptr, nullptr, &list) > 0 && list) {
+        for (int i = 0; i < list->nb_devices; ++i) {
+            const AVDeviceInfo* d = list->devices[i];
+            if (!d || !d->device_name || !IsVideoCaptureNode(d->device_name))
+                continue;
+            CaptureDeviceInfo info;
+            info.friendlyName = d->device_description ? d->device_description : d->device_name;
+            info.devicePath = d->device_name;
+            info.kind = CaptureSourceKind::V4l2;
+            info.url = d->device_name;
+            devices.push_back(std::move(info));
+        }
+    }
+    avdevice_free_list_devices(&list);
+    // /dev is read in directory order; users expect video0 before video1.
+    std::stable_sort(devices.begin(), devices.end(), [](const auto& a, const auto& b) {
+        return VideoNodeNumber(a.devicePath) < VideoNodeNumber(b.devicePath);
+    });
+    return devices;
+}
+
+bool StartsWith(const std::string& s, const char* prefix, std::string& rest) {
+    const std::string p(prefix);
+    if (s.compare(0, p.size(), p) != 0)
+        return false;
+    rest = s.substr(p.size());
+    return true;
+}
+
+} // namespace
+
+void EnsureCaptureDevicesRegistered() {
+    static std::once_flag once;
+    std::call_once(once, [] { avdevice_register_all(); });
+}
+
+bool HasVideoCaptureCapability(uint32_t capabilities, uint32_t deviceCaps) {
+    const uint32_t caps = (capabilities & V4L2_CAP_DEVICE_CAPS) ? deviceCaps : capabilities;
+    return (caps & V4L2_CAP_VIDEO_CAPTURE) != 0;
+}
+
+int VideoNodeNumber(const std::string& path) {
+    size_t digits = path.size();
+    while (digits > 0 && path[digits - 1] >= '0' && path[digits - 1] <= '9')
+        --digits;
+    if (digits == path.size() || path.size() - digits > 6)
+        return -1;
+    return std::atoi(path.c_str() + digits);
+}
+
+std::vector<CaptureDeviceInfo> ParseVirtualDevices(const std::string& text) {
+    std::vector<CaptureDeviceInfo> devices;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const size_t bar = line.find('|');
+        if (line.empty() || line[0] == '#' || bar == std::string::npos || bar == 0)
+            continue;
+        CaptureDeviceInfo info;
+        info.friendlyName = line.substr(0, bar);
+        info.devicePath = line.substr(bar + 1);
+        if (StartsWith(info.devicePath, "lavfi:", info.url))
+            info.kind = CaptureSourceKind::Lavfi;
+        else if (StartsWith(info.devicePath, "file:", info.url))
+            info.kind = CaptureSourceKind::File;
+        else if (StartsWith(info.devicePath, "v4l2:", info.url))
+            info.kind = CaptureSourceKind::V4l2;
+        else
+            continue;
+        if (info.url.empty())
+            continue;
+        devices.push_back(std::move(info));
+    }
+    return devices;
+}
+
+std::vector<CaptureDeviceInfo> ListCaptureDevices() {
+    EnsureCaptureDevicesRegistered();
+    std::vector<CaptureDeviceInfo> devices = ListV4l2Devices();
+    const char* file = std::getenv("OCULON_DEVICES");
+    if (file && *file) {
+        for (auto& d : ParseVirtualDevices(CTextFile(file, false).ReadText(false)))
+            devices.push_back(std::move(d));
+    }
+    return devices;
+}

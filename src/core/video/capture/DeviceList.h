@@ -1,0 +1,25 @@
+#pragma once
+#include "video/capture/CaptureDeviceInfo.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Registers FFmpeg's input devices (v4l2, lavfi); safe to call from anywhere,
+// any number of times: the registration runs once per process.
+void EnsureCaptureDevicesRegistered();
+
+// Every V4L2 video-capture device (in /dev/videoN number order), then the
+// virtual devices listed in the file named by OCULON_DEVICES.
+std::vector<CaptureDeviceInfo> ListCaptureDevices();
+
+// The lines "NAME|SOURCE" of an OCULON_DEVICES file. Empty lines, lines
+// starting with '#', lines without '|' and sources with an unknown prefix are left out.
+std::vector<CaptureDeviceInfo> ParseVirtualDevices(const std::string& text);
+
+// A V4L2 node is listed when it captures video in the single-plane API (what
+// the v4l2 input reads); metadata nodes of the same camera are not.
+bool HasVideoCaptureCapability(uint32_t capabilities, uint32_t deviceCaps);
+
+// The number N of "/dev/videoN" for ordering; -1 when the path has no number.
+int VideoNodeNumber(const std::string& path);

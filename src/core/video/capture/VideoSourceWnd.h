@@ -1,0 +1,46 @@
+#pragma once
+#include "video/capture/CaptureGraph.h"
+#include "video/capture/IFrameSource.h"
+
+#include <string>
+#include <vector>
+
+class CAppSettings;
+
+// The program's frame source: owns the capture graph, the device display
+// names and the one BMP frame buffer (VideoFrame) that every consumer reads.
+// The desktop program keeps no window of its own for it: frames are painted by
+// the video window.
+class CVideoSourceWnd : public IFrameSource {
+public:
+    // Chooses and starts the device remembered in settings.VIDEO_SRC (or another,
+    // telling the user); `depth` is the working depth, 32 or 16.
+    explicit CVideoSourceWnd(CAppSettings& settings, int depth = 32);
+    ~CVideoSourceWnd() override = default;
+    CVideoSourceWnd(const CVideoSourceWnd&) = delete;
+    CVideoSourceWnd& operator=(const CVideoSourceWnd&) = delete;
+
+    // Re-enumerates, picks the device, updates VIDEO_SRC and starts the capture;
+    // every problem ends in one message box and the program runs on.
+    void ChooseAndStartDevice();
+    // Re-enumerates and returns the display names in device order.
+    const std::vector<std::string>& BuildDeviceNames();
+    const std::vector<std::string>& DeviceNames() const { return m_deviceNames; }
+    int SelectedDevice() const { return m_selectedDevice; }
+
+    bool IsRunning() const override { return m_graph.IsAttached(); }
+    int GetFrame(uint8_t*& pixels, bool fetch) override;
+    int Depth() const override { return m_depth; }
+
+    // The whole buffer (headers and pixels), for tests and diagnostics.
+    const std::vector<uint8_t>& FrameBuffer() const { return m_videoFrame; }
+    CCaptureGraph& Graph() { return m_graph; }
+
+private:
+    CAppSettings& m_settings;
+    const int m_depth;
+    int m_selectedDevice = -1;
+    CCaptureGraph m_graph;
+    std::vector<std::string> m_deviceNames;
+    std::vector<uint8_t> m_videoFrame; // VideoFrame: 307254 bytes, allocated once
+};
