@@ -6,6 +6,8 @@
 #include "app/CommandLine.h"
 #include "app/Restart.h"
 #include "app/TagParser.h"
+#include "video/FrameTextPainter.h"
+#include "video/SurveillanceController.h"
 #include "video/capture/VideoSourceWnd.h"
 
 CAppObjects g_appObjects;
@@ -23,6 +25,7 @@ void CAppObjects::CreateAll(const std::string& homeFolder, const std::string& pr
                             const std::string& commandLine) {
     m_pParser = new CTagParser(false);
     m_pSettings = new CAppSettings(*m_pParser, homeFolder, programPath);
+    m_pTextPainter = new CFrameTextPainter;
     m_pCommandLine = new CCommandLine(commandLine);
 }
 
@@ -32,8 +35,10 @@ void CAppObjects::DestroyAll() {
     // an open movie), report mailer, command line, sound player, tray icon, parser.
     DeleteAndClear(m_pVideoSource);
     DeleteAndClear(m_pVideoWnd);
+    DeleteAndClear(m_pController);
     DeleteAndClear(m_pStatusWnd);
     DeleteAndClear(m_pSettings);
+    DeleteAndClear(m_pTextPainter);
     DeleteAndClear(m_pCommandLine);
     DeleteAndClear(m_pTrayIcon);
     DeleteAndClear(m_pParser);
@@ -42,10 +47,14 @@ void CAppObjects::DestroyAll() {
 int CAppObjects::BusyMailJobs() const { return 0; }
 
 bool CAppObjects::MainTick(const IClock& clock) {
+    if (m_pController)
+        m_pController->KeepCountdownInRange();
     if (g_bModalOpen)
         return false;
     if (g_bCloseRequested)
         return DeferredCloseTick(clock);
+    if (m_pController)
+        m_pController->OnSurveillanceTick();
     return false;
 }
 

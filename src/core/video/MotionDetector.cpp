@@ -1,0 +1,178 @@
+#include "video/MotionDetector.h"
+
+#include "app/AppSettings.h"
+#include "video/FrameFormat.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr int kStride32 = kFrameWidth * 4;
+constexpr int kStride16 = kFrameWidth * 2;
+
+uint16_t Word(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+} // namespace
+
+namespace motion_sums {
+
+void Row32Plain(const uint8_t* rows, int32_t (*sums)[3]) {
+    for (int col = 0; col < CMotionDetector::kColumns; ++col) {
+        int32_t b = 0, g = 0, r = 0;
+        for (int y = 0; y < 8; ++y) {
+            const uint8_t* p = rows + y * kStride32 + col * 32;
+            for (int x = 0; x < 8; ++x, p += 4) {
+                b += p[0];
+                g += p[1];
+                r += p[2];
+            }
+        }
+        sums[col][0] = b;
+        sums[col][1] = g;
+        sums[col][2] = r;
+    }
+}
+
+void Row16Plain(const uint8_t* rows, int32_t (*sums)[3]) {
+    for (int col = 0; col < CMotionDetector::kColumns; ++col) {
+        int32_t r = 0, g = 0, b = 0;
+        for (int y = 0; y < 8; ++y) {
+            const uint8_t* p = rows + y * kStride16 + col * 16;
+            for (int x = 0; x < 8; ++x, p += 2) {
+                const uint16_t w = Word(p);
+                r += (w >> 8) & 0xF8;
+                g += (w >> 3) & 0xFC;
+                b += (w & 0x1F) * 8;
+            }
+        }
+        sums[col][0] = r;
+        sums[col][1] = g;
+        sums[col][2] = b;
+    }
+}
+
+#if defined(__SSE2__)
+
+// 16-bit lanes never overflow: a block's channel sum is at most 64 x 255.
+void Row32(const uint8_t* rows, int32_t (*sums)[3]) {
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
+    for (int col = 0; col < CMotionDetector::kColumns; ++col) {
+        const uint8_t* p = rows + col * 32;
+        __m128i even = _mm_setzero_si128(); // blue and red of each pixel
+        __m128i odd = _mm_setzero_si128();  // green and the unused byte
+        for (int y = 0; y < 8; ++y, p += kStride32) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+            even = _mm_add_epi16(even, _mm_add_epi16(_mm_and_si128(a, lowBytes),
+                                                     _mm_and_si128(c, lowBytes)));
+            odd = _mm_add_epi16(odd, _mm_add_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(c, 8)));
+        }
+        // Lanes alternate channel pairs; fold the four pixels onto lanes 0 and 1.
+        even = _mm_add_epi16(even, _mm_srli_si128(even, 8));
+        even = _mm_add_epi16(even, _mm_srli_si128(even, 4));
+        odd = _mm_add_epi16(odd, _mm_srli_si128(odd, 8));
+        odd = _mm_add_epi16(odd, _mm_srli_si128(odd, 4));
+        const uint32_t br = static_cast<uint32_t>(_mm_cvtsi128_si32(even));
+        const uint32_t gx = static_cast<uint32_t>(_mm_cvtsi128_si32(odd));
+        sums[col][0] = static_cast<int32_t>(br & 0xFFFF);
+        sums[col][1] = static_cast<int32_t>(gx & 0xFFFF);
+        sums[col][2] = static_cast<int32_t>(br >> 16);
+    }
+}
+
+void Row16(const uint8_t* rows, int32_t (*sums)[3]) {
+    const __m128i maskRB = _mm_set1_epi16(0xF8);
+    const __m128i maskG = _mm_set1_epi16(0xFC);
+    const __m128i ones = _mm_set1_epi16(1);
+    for (int col = 0; col < CMotionDetector::kColumns; ++col) {
+        const uint8_t* p = rows + col * 16;
+        __m128i r = _mm_setzero_si128(), g = _mm_setzero_si128(), b = _mm_setzero_si128();
+        for (int y = 0; y < 8; ++y, p += kStride16) {
+            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            r = _mm_add_epi16(r, _mm_and_si128(_mm_srli_epi16(w, 8), maskRB));
+            g = _mm_add_epi16(g, _mm_and_si128(_mm_srli_epi16(w, 3), maskG));
+            b = _mm_add_epi16(b, _mm_and_si128(_mm_slli_epi16(w, 3), maskRB));
+        }
+        __m128i s[3] = {_mm_madd_epi16(r, ones), _mm_madd_epi16(g, ones), _mm_madd_epi16(b, ones)};
+        for (int ch = 0; ch < 3; ++ch) {
+            __m128i v = _mm_add_epi32(s[ch], _mm_srli_si128(s[ch], 8));
+            v = _mm_add_epi32(v, _mm_srli_si128(v, 4));
+            sums[col][ch] = _mm_cvtsi128_si32(v);
+        }
+    }
+}
+
+#else
+
+void Row32(const uint8_t* rows, int32_t (*sums)[3]) { Row32Plain(rows, sums); }
+void Row16(const uint8_t* rows, int32_t (*sums)[3]) { Row16Plain(rows, sums); }
+
+#endif
+
+} // namespace motion_sums
+
+CMotionRegion CMotionRegion::FromSettings(const CAppSettings& s) {
+    CMotionRegion region;
+    if (s.MOTION_R_ENA != 0) {
+        region.xMin = s.MOTION_R_LEF;
+        region.xMax = s.MOTION_R_RIG;
+        region.yMax = kFrameHeight - s.MOTION_R_TOP;
+        region.yMin = kFrameHeight - s.MOTION_R_BOT;
+    }
+    return region;
+}
+
+int CMotionDetector::CompareRow(int brow, const int32_t (*sums)[3], int32_t (*reference)[kCells],
+                                const CMotionRegion& region, int threshold, uint8_t* cells,
+                                bool firstPass) {
+    const int yb = 8 * brow;
+    const bool rowInside = yb <= region.yMax && yb >= region.yMin;
+    int count = 0;
+    for (int col = 0; col < kColumns; ++col) {
+        const int index = col * kRows + (kRows - 1 - brow);
+        int32_t d = 0;
+        for (int ch = 0; ch < 3; ++ch) {
+            d += std::abs(reference[ch][index] - sums[col][ch]);
+            reference[ch][index] = sums[col][ch];
+        }
+        if (firstPass)
+            continue;
+        const int xb = 8 * col;
+        if (!rowInside || xb < region.xMin || xb > region.xMax) {
+            cells[index] = 0;
+        } else if (d / 64 > threshold) {
+            cells[index] = 8;
+            ++count;
+        }
+    }
+    return count;
+}
+
+int CMotionDetector::Pass32(const uint8_t* pixels, const CMotionRegion& region, int threshold,
+                            uint8_t* cells, bool& firstPass) {
+    int32_t sums[kColumns][3];
+    int count = 0;
+    for (int brow = 0; brow < kRows; ++brow) {
+        motion_sums::Row32(pixels + brow * 8 * kStride32, sums);
+        count += CompareRow(brow, sums, m_reference32, region, threshold, cells, firstPass);
+    }
+    firstPass = false;
+    return count;
+}
+
+int CMotionDetector::Pass16(const uint8_t* pixels, const CMotionRegion& region, int threshold,
+                            uint8_t* cells, bool& firstPass) {
+    int32_t sums[kColumns][3];
+    int count = 0;
+    for (int brow = 0; brow < kRows; ++brow) {
+        motion_sums::Row16(pixels + brow * 8 * kStride16, sums);
+        count += CompareRow(brow, sums, m_reference16, region, threshold, cells, firstPass);
+    }
+    firstPass = false;
+    return count;
+}

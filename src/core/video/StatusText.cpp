@@ -1,0 +1,42 @@
+#include "video/StatusText.h"
+
+#include <cstdio>
+
+void CStatusText::Set(const char* text) {
+    m_text = text;
+    m_watchingText = false;
+}
+
+bool CStatusText::Update(const CStatusInputs& in) {
+    bool busy = in.recording || in.mailSending || in.movieRecording || in.sounding || in.motion;
+    if (in.closeRequested) {
+        Set("closing down...");
+        return true;
+    }
+    if (m_lastCountdown == -1)
+        m_lastCountdown = in.warmUp;
+    if (!in.sourceRunning) {
+        Set("No video input device!");
+        return true;
+    }
+    const int n = in.armCountdown;
+    if (n > in.warmUp) {
+        Set("motion detection is off");
+        busy = true;
+    } else if (n > 0) {
+        char text[48];
+        std::snprintf(text, sizeof text, "motion detection active in %02d", n);
+        Set(text);
+        busy = true;
+    } else if (n == 0 &&
+               (in.recording != m_lastRecording || m_lastCountdown > 0 || !m_watchingText)) {
+        // Also when another text (a lost device) is showing, so that the armed
+        // state is never hidden behind a stale message.
+        Set(in.recording ? "motion has been detected" : "motion detection is active");
+        m_watchingText = true;
+        busy = true;
+        m_lastRecording = in.recording;
+    }
+    m_lastCountdown = n;
+    return busy;
+}
