@@ -1,0 +1,62 @@
+#pragma once
+#include "record/AlertSynth.h"
+#include "record/IAlertSound.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+// The program's only sound source: streams 44100 Hz mono 16-bit audio to the
+// default output from start to exit, silence when nothing sounds. A worker
+// keeps at most five 50 ms buffers queued; the audio device's callback plays
+// them in order and hands each one back when it is done.
+class CWavePlayer : public IAlertSound {
+public:
+    static constexpr int kBufferCount = 5;
+    static constexpr int kBufferSamples = CAlertSynth::kBufferSamples;
+
+    // Opens the output at once; a missing device is reported and leaves the
+    // player silent.
+    explicit CWavePlayer(int volume);
+    ~CWavePlayer() override;
+
+    CWavePlayer(const CWavePlayer&) = delete;
+    CWavePlayer& operator=(const CWavePlayer&) = delete;
+
+    // Opens the default output and starts the worker; false (after the
+    // message box) when no output device can be opened.
+    bool Open();
+    // Stops the worker, waiting for it, then closes the device.
+    void Close();
+    bool IsOpen() const { return m_device != 0; }
+
+    void SetVolume(int volume) override { m_synth.SetVolume(volume); }
+    void SetSiren(bool on) override { m_synth.SetSiren(on); }
+    void PlayChirp() override { m_synth.PlayChirp(); }
+    bool IsSounding() const override { return m_synth.IsSounding(); }
+
+    // Buffers filled since Open (the device plays them up to five behind).
+    uint64_t BuffersFilled() const { return m_buffersFilled.load(); }
+
+private:
+    static void AudioCallback(void* self, uint8_t* stream, int len);
+    void Play(uint8_t* stream, int len);
+    void WorkerLoop();
+
+    CAlertSynth m_synth;
+    std::thread m_worker;
+    std::atomic<bool> m_stopRequest{false};
+    uint32_t m_device = 0;
+    bool m_audioStarted = false;
+
+    // Ring of buffers: the worker fills m_nextBuffer while fewer than five are
+    // queued; the callback plays from m_playBuffer. m_queued is the only value
+    // both touch, so it alone carries the hand-over.
+    std::array<std::array<int16_t, kBufferSamples>, kBufferCount> m_buffers{};
+    int m_nextBuffer = 0;     // worker only
+    int m_playBuffer = 0;     // callback only
+    size_t m_playOffset = 0;  // bytes of m_playBuffer already played; callback only
+    std::atomic<int> m_queued{0};
+    std::atomic<uint64_t> m_buffersFilled{0};
+};

@@ -1,0 +1,238 @@
+#include "record/WmvWriter.h"
+
+#include "app/EventLog.h"
+#include "app/MessageSink.h"
+#include "video/FrameImage.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+
+// Fixed quantiser instead of a bit rate: the encoder spends what each frame
+// needs. At 320 x 240 a quantiser of 4 keeps about 41 dB PSNR on a noisy
+// camera picture for roughly 0.9 Mbit/s at 15 frames a second; 5 and above
+// smear the burnt-in time stamp, 3 and below cost a third more for little gain.
+constexpr int kQuantiser = 4;
+// A key frame every two seconds keeps seeking in a short clip responsive.
+constexpr int kKeyFrameSeconds = 2;
+
+// UTF-16 units a UTF-8 name needs, terminator included (stray bytes count one each).
+size_t Utf16Units(const std::string& text) {
+    size_t units = 1;
+    for (unsigned char c : text) {
+        if ((c & 0xC0) == 0x80)
+            continue; // continuation byte
+        units += (c >= 0xF0 && c < 0xF8) ? 2 : 1;
+    }
+    return units;
+}
+
+// The file can be created: its folder exists and is writable, and no folder
+// of that name is in the way.
+bool CanCreateFile(const std::string& path) {
+    if (path.empty())
+        return false;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::is_directory(path, ec))
+        return false;
+    fs::path folder = fs::path(path).parent_path();
+    if (folder.empty())
+        folder = ".";
+    return fs::is_directory(folder, ec) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+} // namespace
+
+const CWmvWriter::FrameHandler CWmvWriter::kFrameHandlers[3] = {
+    &CWmvWriter::RefuseFrame,        // closed
+    &CWmvWriter::BeginAndWriteFrame, // opened: set up the input on the first frame
+    &CWmvWriter::WriteFrame,         // writing
+};
+
+CWmvWriter::CWmvWriter(const std::string& path, int framesPerSecond)
+    : m_path(path), m_framesPerSecond(std::clamp(framesPerSecond, 1, 1000)) {
+    // Rates below 1 would divide by zero; above 1000 two frames would share a
+    // millisecond stamp.
+    if (!Open())
+        return;
+    m_state = kOpened;
+    m_announced = true;
+    LogEvent("movie: start " + m_path);
+}
+
+CWmvWriter::~CWmvWriter() { Close(); }
+
+bool CWmvWriter::Open() {
+    if (!avcodec_find_encoder(AV_CODEC_ID_WMV2))
+        return Fail("Unable to Load System Profile");
+    if (avformat_alloc_output_context2(&m_format, nullptr, "asf", nullptr) < 0 || !m_format)
+        return Fail("Unable to Create Media Writer Object");
+    m_stream = avformat_new_stream(m_format, nullptr);
+    if (!m_stream)
+        return Fail("Unable to Set System Profile");
+    m_stream->time_base = AVRational{1, 1000};
+    if (Utf16Units(m_path) > kMaxNameUnits)
+        return Fail("Unable to Convert Output Filename");
+    if (!CanCreateFile(m_path))
+        return Fail("Unable to Set Output Filename");
+    return true;
+}
+
+bool CWmvWriter::AddFrame(const CFrameImage& frame) { return (this->*kFrameHandlers[m_state])(frame); }
+
+bool CWmvWriter::RefuseFrame(const CFrameImage&) { return false; }
+
+bool CWmvWriter::BeginAndWriteFrame(const CFrameImage& frame) {
+    if (!SetUpInput(frame))
+        return false;
+    m_state = kWriting;
+    return WriteFrame(frame);
+}
+
+bool CWmvWriter::SetUpInput(const CFrameImage& frame) {
+    // The movie takes the size of its first picture.
+    const bool wellFormed = frame.width > 0 && frame.height > 0 &&
+                            frame.bgrx.size() == static_cast<size_t>(frame.width) * frame.height * 4;
+    if (!wellFormed)
+        return Fail("Unable to Set Media Type");
+    m_width = frame.width;
+    m_height = frame.height;
+
+    m_scaler = sws_getContext(m_width, m_height, AV_PIX_FMT_BGR0, m_width, m_height,
+                              AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!m_scaler)
+        return Fail("Unable to Create Device Context");
+
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_WMV2);
+    m_encoder = codec ? avcodec_alloc_context3(codec) : nullptr;
+    if (!m_encoder)
+        return Fail("Unable to Set Media Type");
+    m_encoder->width = m_width;
+    m_encoder->height = m_height;
+    m_encoder->pix_fmt = AV_PIX_FMT_YUV420P;
+    m_encoder->time_base = AVRational{1, 1000};
+    m_encoder->framerate = AVRational{m_framesPerSecond, 1};
+    m_encoder->gop_size = m_framesPerSecond * kKeyFrameSeconds;
+    m_encoder->max_b_frames = 0;
+    m_encoder->thread_count = 1; // the movie is written on the UI thread; no helper threads
+    m_encoder->flags |= AV_CODEC_FLAG_QSCALE;
+    m_encoder->global_quality = FF_QP2LAMBDA * kQuantiser;
+    if (m_format->oformat->flags & AVFMT_GLOBALHEADER)
+        m_encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (avcodec_open2(m_encoder, codec, nullptr) < 0)
+        return Fail("Unable to Set Media Type");
+    if (avcodec_parameters_from_context(m_stream->codecpar, m_encoder) < 0)
+        return Fail("Unable to Set Input Properties for Media Writer");
+
+    // The file is created only now, so an unused movie leaves no empty file.
+    if (avio_open(&m_format->pb, ("file:" + m_path).c_str(), AVIO_FLAG_WRITE) < 0)
+        return Fail("Unable to Initialize Writing");
+    m_fileCreated = true;
+    if (avformat_write_header(m_format, nullptr) < 0)
+        return Fail("Unable to Initialize Writing");
+    return true;
+}
+
+bool CWmvWriter::WriteFrame(const CFrameImage& frame) {
+    if (!m_frame) {
+        m_frame = av_frame_alloc();
+        m_packet = av_packet_alloc();
+        if (!m_frame || !m_packet)
+            return Fail("Unable to Allocate Memory");
+        m_frame->format = AV_PIX_FMT_YUV420P;
+        m_frame->width = m_width;
+        m_frame->height = m_height;
+        if (av_frame_get_buffer(m_frame, 0) < 0)
+            return Fail("Unable to Allocate Memory");
+    }
+    if (av_frame_make_writable(m_frame) < 0)
+        return Fail("Unable to Lock Buffer");
+
+    // A picture of another size than the first, or a short buffer, is refused
+    // rather than read past its end.
+    bool ok = frame.width == m_width && frame.height == m_height &&
+              frame.bgrx.size() == static_cast<size_t>(m_width) * m_height * 4;
+    if (ok) {
+        const uint8_t* src[1] = {frame.bgrx.data()};
+        const int srcStride[1] = {m_width * 4};
+        sws_scale(m_scaler, src, srcStride, 0, m_height, m_frame->data, m_frame->linesize);
+        m_frame->pts = static_cast<int64_t>(m_nextSampleTime);
+        m_frame->quality = m_encoder->global_quality;
+        ok = avcodec_send_frame(m_encoder, m_frame) >= 0 && DrainPackets();
+    }
+    ++m_framesWritten;
+    m_nextSampleTime = static_cast<uint64_t>(m_framesWritten) * 1000u /
+                       static_cast<uint32_t>(m_framesPerSecond);
+    if (!ok)
+        return Fail("Unable to Write Frame");
+    return true;
+}
+
+bool CWmvWriter::DrainPackets() {
+    for (;;) {
+        const int got = avcodec_receive_packet(m_encoder, m_packet);
+        if (got == AVERROR(EAGAIN) || got == AVERROR_EOF)
+            return true;
+        if (got < 0)
+            return false;
+        m_packet->stream_index = m_stream->index;
+        av_packet_rescale_ts(m_packet, m_encoder->time_base, m_stream->time_base);
+        if (av_interleaved_write_frame(m_format, m_packet) < 0)
+            return false;
+        ++m_framesInFile;
+    }
+}
+
+bool CWmvWriter::Fail(const char* text) {
+    m_errorText = text;
+    Close();
+    ErrorMessageBox(m_errorText);
+    return false;
+}
+
+void CWmvWriter::Close() {
+    if (m_state == kWriting) {
+        // Flush what the encoder still holds, then write the index and header
+        // sizes: only now is the file complete.
+        if (avcodec_send_frame(m_encoder, nullptr) >= 0)
+            DrainPackets();
+        av_write_trailer(m_format);
+    }
+    if (m_fileCreated) {
+        avio_closep(&m_format->pb);
+        // A file without a single frame is one that players reject.
+        if (m_framesInFile == 0)
+            std::remove(m_path.c_str());
+    }
+    m_fileCreated = false;
+    m_state = kClosed;
+    ReleaseAll();
+    if (m_announced) {
+        m_announced = false;
+        LogEvent("movie: end " + m_path + " " + std::to_string(m_framesInFile));
+    }
+}
+
+void CWmvWriter::ReleaseAll() {
+    av_packet_free(&m_packet);
+    av_frame_free(&m_frame);
+    avcodec_free_context(&m_encoder);
+    sws_freeContext(m_scaler);
+    m_scaler = nullptr;
+    if (m_format) {
+        avformat_free_context(m_format);
+        m_format = nullptr;
+    }
+    m_stream = nullptr;
+}
