@@ -1,0 +1,83 @@
+#include "video/capture/FrameHandOff.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Plays the capture thread: answers requests with frames of one repeated byte.
+void Answer(CFrameHandOff& handOff, uint8_t value) {
+    while (!handOff.Wanted())
+        std::this_thread::yield();
+    const uint32_t ticket = handOff.Take();
+    handOff.WorkBuffer().assign(16, value);
+    handOff.Deliver(ticket);
+}
+
+} // namespace
+
+TEST(FrameHandOff, NothingIsWantedOrTakenWithoutARequest) {
+    CFrameHandOff handOff;
+    EXPECT_FALSE(handOff.Wanted());
+    EXPECT_EQ(handOff.Take(), 0u);
+    const std::vector<uint8_t>* frame = nullptr;
+    // A fetch nobody answers gives up and withdraws its request.
+    EXPECT_FALSE(handOff.Fetch(1ms, frame));
+    EXPECT_EQ(frame, nullptr);
+    EXPECT_FALSE(handOff.Wanted());
+    EXPECT_EQ(handOff.Take(), 0u);
+}
+
+TEST(FrameHandOff, EachRequestIsAnsweredWithItsOwnFrame) {
+    CFrameHandOff handOff;
+    for (uint8_t value = 1; value <= 3; ++value) {
+        std::thread capture([&] { Answer(handOff, value); });
+        const std::vector<uint8_t>* frame = nullptr;
+        const bool ok = handOff.Fetch(10s, frame);
+        capture.join();
+        ASSERT_TRUE(ok);
+        EXPECT_EQ(*frame, std::vector<uint8_t>(16, value));
+        // Taken once: the flag is clear again.
+        EXPECT_FALSE(handOff.Wanted());
+    }
+}
+
+TEST(FrameHandOff, ALateDeliveryNeverTouchesTheFetchedFrame) {
+    CFrameHandOff handOff;
+    const std::vector<uint8_t>* first = nullptr;
+    {
+        std::thread capture([&] { Answer(handOff, 1); });
+        ASSERT_TRUE(handOff.Fetch(10s, first));
+        capture.join();
+    }
+
+    // The capture side takes the next request but finishes only after the
+    // fetch has given up.
+    std::atomic<bool> gaveUp{false};
+    std::thread late([&] {
+        while (!handOff.Wanted())
+            std::this_thread::yield();
+        const uint32_t ticket = handOff.Take();
+        while (!gaveUp)
+            std::this_thread::yield();
+        handOff.WorkBuffer().assign(16, 2);
+        handOff.Deliver(ticket);
+    });
+    const std::vector<uint8_t>* second = nullptr;
+    EXPECT_FALSE(handOff.Fetch(200ms, second));
+    gaveUp = true;
+    late.join();
+    EXPECT_EQ(*first, std::vector<uint8_t>(16, 1));
+
+    // The stale frame does not answer the next request either.
+    std::thread capture([&] { Answer(handOff, 3); });
+    const std::vector<uint8_t>* third = nullptr;
+    ASSERT_TRUE(handOff.Fetch(10s, third));
+    capture.join();
+    EXPECT_EQ(*third, std::vector<uint8_t>(16, 3));
+}
