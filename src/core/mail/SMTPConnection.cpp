@@ -176,8 +176,12 @@ bool CSMTPConnection::ReceiveUntil(char* buffer, size_t capacity, const char* te
             capacity = newCapacity;
         }
         const std::string_view receivedText(text, length);
-        if (receivedText.find(term) == std::string_view::npos)
+        if (receivedText.find(term) == std::string_view::npos) {
+            // A server that streams without ever ending its line must not eat memory.
+            if (length >= kMaxReplyBytes)
+                return fail(MailError::kUnexpectedReply);
             continue;
+        }
         if (receivedText.ends_with(term)) {
             length -= term.size();
             text[length] = '\0';

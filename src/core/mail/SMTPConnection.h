@@ -19,6 +19,8 @@ public:
     static constexpr uint16_t kDefaultPort = 25;
     static constexpr uint32_t kReplyTimeoutMs = 2000;
     static constexpr int kPollPauseMs = 250;
+    // Far beyond any real reply; a longer text without a line end fails the read.
+    static constexpr size_t kMaxReplyBytes = 65536;
 
     // The clock measures the reply timeout; tests pass one they move themselves.
     explicit CSMTPConnection(const IClock& clock = CSystemClock::Instance());
