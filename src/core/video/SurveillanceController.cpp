@@ -44,16 +44,21 @@ void CSurveillanceController::OnSurveillanceTick() {
 
 void CSurveillanceController::Step(int64_t now) {
     const int warmUp = m_settings.MOTION_WRM;
+    bool reachedZero = false;
     if (m_armCountdown > 0 && m_armCountdown <= warmUp) {
         const int64_t t = m_clock.WallSeconds();
         if (t != m_lastSecond) {
-            if (t > m_lastSecond)
+            if (t > m_lastSecond) {
                 --m_armCountdown;
+                reachedZero = m_armCountdown == 0;
+            }
             m_lastSecond = t;
         }
     }
-    if (m_armCountdown != m_previousCountdown) {
-        if (m_previousCountdown == 1 && m_armCountdown == 0 && m_services.sound)
+    // Arming from 1 (a one-second delay) goes 1 -> 0 within a single step, so
+    // the previous step's value cannot be 1: the step's own drop counts too.
+    if (m_armCountdown != m_previousCountdown || reachedZero) {
+        if ((reachedZero || (m_previousCountdown == 1 && m_armCountdown == 0)) && m_services.sound)
             m_services.sound->PlayChirp();
         m_previousCountdown = m_armCountdown;
     }

@@ -1,0 +1,356 @@
+#include "video/SurveillanceController.h"
+
+#include "app/AppFlags.h"
+#include "app/AppObjects.h"
+#include "video/FrameTextPainter.h"
+
+#include "ManualClock.h"
+#include "RecordingSinks.h"
+#include "VideoFakes.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+namespace {
+
+class ControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_bModalOpen = false;
+        g_bCloseRequested = false;
+        m_settings->MOTION_WRM = 1;
+        m_settings->CAPTURE_FPS = 20;
+        m_settings->MOTION_FPS = 10;
+        m_settings->CAPTURE_MIN_S = 2;
+    }
+    void TearDown() override { g_bModalOpen = false; }
+
+    CSurveillanceController& Make() {
+        CSurveillanceServices services{&m_source, &m_recorder, &m_sound, &m_mailer, &m_painter};
+        m_controller = std::make_unique<CSurveillanceController>(*m_settings, m_clock, m_motionOn,
+                                                                 services);
+        return *m_controller;
+    }
+    // Ticks every 5 ms until `ms` of the clock; true when a step fetched a frame.
+    void RunUntil(int64_t ms) {
+        while (m_clock.m_ms < ms) {
+            m_clock.Advance(5);
+            m_controller->OnSurveillanceTick();
+        }
+    }
+    // Ticks until the next step has run.
+    void NextStep() {
+        const int fetches = m_source.m_fetches;
+        while (m_source.m_fetches == fetches) {
+            m_clock.Advance(5);
+            m_controller->OnSurveillanceTick();
+        }
+    }
+
+    CTestSettings m_settings;
+    CManualClock m_clock;
+    bool m_motionOn = true;
+    CFakeSource m_source;
+    CFakeRecorder m_recorder;
+    CFakeSound m_sound;
+    CFakeMailer m_mailer;
+    CFrameTextPainter m_painter;
+    std::unique_ptr<CSurveillanceController> m_controller;
+};
+
+} // namespace
+
+TEST_F(ControllerTest, CountdownDropsAtTheFirstStepThenOncePerSecondAndChirpsAtZero) {
+    m_settings->MOTION_WRM = 10;
+    auto& c = Make();
+    EXPECT_EQ(c.m_armCountdown, 10);
+    NextStep();
+    EXPECT_EQ(c.m_armCountdown, 9) << "the first step already counts";
+    RunUntil(995);
+    EXPECT_EQ(c.m_armCountdown, 9);
+    RunUntil(1100);
+    EXPECT_EQ(c.m_armCountdown, 8);
+    m_clock.m_wallBase += 5; // a jump of the wall clock still takes one second per step
+    NextStep();
+    EXPECT_EQ(c.m_armCountdown, 7);
+    EXPECT_EQ(m_sound.m_chirps, 0);
+    RunUntil(8100);
+    EXPECT_EQ(c.m_armCountdown, 0);
+    EXPECT_EQ(m_sound.m_chirps, 1);
+    RunUntil(12000);
+    EXPECT_EQ(m_sound.m_chirps, 1);
+}
+
+TEST_F(ControllerTest, OneSecondArmingStillChirps) {
+    auto& c = Make();
+    NextStep();
+    EXPECT_EQ(c.m_armCountdown, 0);
+    EXPECT_EQ(m_sound.m_chirps, 1);
+}
+
+TEST_F(ControllerTest, FirstArmedPassIgnoresChangesMadeDuringTheCountdown) {
+    m_settings->MOTION_WRM = 3;
+    auto& c = Make();
+    NextStep();
+    m_source.Fill(10);
+    RunUntil(1500);
+    m_source.Fill(250);
+    RunUntil(2500);
+    ASSERT_EQ(c.m_armCountdown, 0);
+    EXPECT_FALSE(c.m_motion);
+    EXPECT_FALSE(c.m_recording);
+    EXPECT_TRUE(m_recorder.m_starts.empty());
+    m_source.Block(4, 4, 0);
+    NextStep();
+    EXPECT_TRUE(c.m_motion);
+    EXPECT_EQ(c.m_cells[4 * 30 + 4], 8);
+}
+
+TEST_F(ControllerTest, OneMotionRecordsFromTheNextStepForTheHoldTime) {
+    auto& c = Make();
+    NextStep(); // armed and primed
+    NextStep();
+    m_source.Block(20, 15, 255);
+    NextStep();
+    ASSERT_TRUE(c.m_motion);
+    EXPECT_TRUE(c.m_recording);
+    EXPECT_TRUE(m_sound.m_siren);
+    EXPECT_EQ(m_sound.m_volume, m_settings->MOTION_VOL);
+    EXPECT_TRUE(m_recorder.m_starts.empty()) << "the movie starts one step later";
+    const int64_t motionAt = m_clock.m_ms;
+
+    NextStep();
+    ASSERT_EQ(m_recorder.m_starts.size(), 1u);
+    const std::string expected = m_settings->CAPTURE_PTH + "/" +
+                                 CStillWriter::BaseName(c.m_stampText) + ".wmv";
+    EXPECT_EQ(m_recorder.m_starts[0], expected);
+    EXPECT_EQ(c.m_moviePath, expected);
+    EXPECT_EQ(m_recorder.m_fps, 20);
+    EXPECT_EQ(m_recorder.m_frames, 1);
+    EXPECT_EQ(m_recorder.m_lastAlpha, 0xFF) << "frames reach the writer on black";
+    const int64_t startAt = m_clock.m_ms;
+    EXPECT_LE(startAt - motionAt, 55) << "steps run at the capture rate";
+
+    RunUntil(motionAt + 1990);
+    EXPECT_TRUE(m_recorder.m_open);
+    EXPECT_TRUE(m_mailer.m_reports.empty());
+    RunUntil(motionAt + 2300);
+    EXPECT_FALSE(m_recorder.m_open);
+    EXPECT_FALSE(c.m_recording);
+    EXPECT_FALSE(m_sound.m_siren);
+    ASSERT_EQ(m_mailer.m_reports.size(), 1u);
+    EXPECT_EQ(m_mailer.m_reports[0].moviePath, expected);
+    // About two seconds of frames at 20 per second (a step every 55 ms of 5 ms ticks).
+    EXPECT_GE(m_recorder.m_frames * 55, 1800);
+    EXPECT_LE(m_recorder.m_frames * 55, 2100);
+    RunUntil(motionAt + 6000);
+    EXPECT_EQ(m_mailer.m_reports.size(), 1u);
+    EXPECT_EQ(m_recorder.m_starts.size(), 1u);
+}
+
+TEST_F(ControllerTest, ContinuousMotionIsCutIntoMoviesOfMaximumLength) {
+    m_settings->CAPTURE_MAX_S = 10;
+    auto& c = Make();
+    NextStep();
+    uint8_t level = 0;
+    std::vector<int64_t> startTimes;
+    while (m_clock.m_ms < 35000) {
+        m_source.Fill(level ^= 0xFF);
+        const size_t starts = m_recorder.m_starts.size();
+        NextStep();
+        if (m_recorder.m_starts.size() != starts)
+            startTimes.push_back(m_clock.m_ms);
+    }
+    EXPECT_TRUE(c.m_recording);
+    ASSERT_EQ(startTimes.size(), 4u);
+    const std::set<std::string> names(m_recorder.m_starts.begin(), m_recorder.m_starts.end());
+    EXPECT_EQ(names.size(), 4u) << "each movie is named after its own start";
+    for (size_t i = 1; i < startTimes.size(); ++i) {
+        EXPECT_GE(startTimes[i] - startTimes[i - 1], 9000);
+        EXPECT_LE(startTimes[i] - startTimes[i - 1], 10100);
+    }
+    EXPECT_EQ(m_mailer.m_reports.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(m_mailer.m_reports[i].moviePath, m_recorder.m_starts[i]);
+    EXPECT_EQ(m_recorder.m_log[1], "stop") << "a mail follows each stop";
+}
+
+TEST_F(ControllerTest, MotionWithinTheHoldTimeKeepsOneMovie) {
+    m_settings->CAPTURE_MIN_S = 3;
+    Make();
+    NextStep();
+    NextStep();
+    for (int i = 0; i < 4; ++i) {
+        m_source.Block(10, 10, i % 2 ? 0 : 255);
+        NextStep();
+        RunUntil(m_clock.m_ms + 2000);
+    }
+    EXPECT_EQ(m_recorder.m_starts.size(), 1u);
+    EXPECT_TRUE(m_mailer.m_reports.empty());
+}
+
+TEST_F(ControllerTest, SwitchTurnsDetectionOffAndOnAndSilencesTheSiren) {
+    auto& c = Make();
+    NextStep();
+    NextStep();
+    m_source.Block(1, 1, 255);
+    NextStep();
+    ASSERT_TRUE(m_sound.m_siren);
+    NextStep(); // movie open
+
+    c.ToggleDetection();
+    EXPECT_FALSE(m_motionOn);
+    EXPECT_EQ(c.m_armCountdown, m_settings->MOTION_WRM + 1);
+    EXPECT_FALSE(m_sound.m_siren);
+    EXPECT_TRUE(c.m_firstPass);
+    const int frames = m_recorder.m_frames;
+    RunUntil(m_clock.m_ms + 3000);
+    EXPECT_EQ(c.m_armCountdown, m_settings->MOTION_WRM + 1) << "off does not count down";
+    EXPECT_EQ(m_recorder.m_frames, frames) << "the open movie gets no frames while off";
+    EXPECT_TRUE(m_recorder.m_open);
+    c.KeepCountdownInRange();
+    EXPECT_EQ(c.m_armCountdown, m_settings->MOTION_WRM + 1) << "the range rule applies only when on";
+
+    c.ToggleDetection();
+    EXPECT_TRUE(m_motionOn);
+    EXPECT_EQ(c.m_armCountdown, m_settings->MOTION_WRM);
+    NextStep();
+    EXPECT_EQ(c.m_armCountdown, 0);
+    EXPECT_FALSE(m_recorder.m_open) << "the first armed step closes the stale movie";
+    EXPECT_EQ(m_mailer.m_reports.size(), 1u);
+}
+
+TEST_F(ControllerTest, SetupBracketEndsTheCaptureBeforeTheDialogAndRearms) {
+    auto& c = Make();
+    NextStep();
+    NextStep();
+    m_source.Block(1, 1, 255);
+    NextStep();
+    NextStep();
+    ASSERT_TRUE(m_recorder.m_open);
+
+    bool ran = false;
+    c.RunSetup([&] {
+        ran = true;
+        EXPECT_TRUE(g_bModalOpen);
+        EXPECT_FALSE(m_recorder.m_open);
+        EXPECT_FALSE(m_sound.m_siren);
+        EXPECT_EQ(m_mailer.m_reports.size(), 1u);
+        c.ResetDetection(); // what the dialog's OK does
+    });
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(g_bModalOpen);
+    EXPECT_EQ(c.m_armCountdown, m_settings->MOTION_WRM);
+    // Motion after re-arming starts a new movie with a new name.
+    RunUntil(m_clock.m_ms + 1100);
+    ASSERT_EQ(c.m_armCountdown, 0);
+    m_source.Block(2, 2, 255);
+    NextStep();
+    NextStep();
+    ASSERT_EQ(m_recorder.m_starts.size(), 2u);
+    EXPECT_NE(m_recorder.m_starts[0], m_recorder.m_starts[1]);
+    EXPECT_EQ(m_mailer.m_reports.size(), 1u);
+
+    // With detection off the dialog leaves it off, whatever it did.
+    c.ToggleDetection();
+    c.RunSetup([&] { c.ResetDetection(); });
+    EXPECT_EQ(c.m_armCountdown, m_settings->MOTION_WRM + 1);
+    EXPECT_EQ(m_mailer.m_reports.size(), 2u);
+}
+
+TEST_F(ControllerTest, SetupBracketEndsAStillsOnlyCaptureToo) {
+    CSurveillanceServices services{&m_source, nullptr, &m_sound, &m_mailer, &m_painter};
+    m_controller = std::make_unique<CSurveillanceController>(*m_settings, m_clock, m_motionOn,
+                                                             services);
+    NextStep();
+    NextStep();
+    m_source.Block(1, 1, 255);
+    NextStep();
+    NextStep();
+    m_controller->RunSetup([] {});
+    EXPECT_EQ(m_mailer.m_reports.size(), 1u) << "no movie writer, but a capture was running";
+}
+
+TEST_F(ControllerTest, MainTickPausesForDialogsAndKeepsTheCountdownInRange) {
+    CAppObjects objects;
+    auto& c = Make();
+    objects.m_pController = &c;
+    c.m_armCountdown = -4;
+    g_bModalOpen = true;
+    m_clock.Advance(50);
+    objects.MainTick(m_clock);
+    EXPECT_EQ(c.m_armCountdown, 1);
+    EXPECT_EQ(m_source.m_fetches, 0) << "no steps while a dialog is up";
+    g_bModalOpen = false;
+    objects.MainTick(m_clock);
+    EXPECT_EQ(m_source.m_fetches, 1);
+    objects.m_pController = nullptr;
+}
+
+TEST_F(ControllerTest, NoDeviceMeansNoWork) {
+    m_source.m_running = false;
+    auto& c = Make();
+    m_source.Fill(0);
+    RunUntil(20000);
+    EXPECT_EQ(m_source.m_fetches, 0);
+    EXPECT_EQ(c.m_armCountdown, 1);
+    EXPECT_TRUE(c.GetCurrentImage().Empty());
+    EXPECT_TRUE(m_recorder.m_starts.empty());
+}
+
+TEST_F(ControllerTest, TimeStampReadsDayMonthNameYearAndHundredths) {
+    m_clock.m_local = LocalTime{2005, 12, 6, 14, 3, 27, 0, 2, 0};
+    m_clock.m_ms = 415;
+    auto& c = Make();
+    c.StampTime();
+    EXPECT_EQ(c.m_stampText, "06/DEC/05  14:03:27.41");
+    EXPECT_EQ(CStillWriter::BaseName(c.m_stampText), "06-DEC-05  14=03=27=41");
+    EXPECT_EQ(std::string(CSurveillanceController::kWatermark).size(), 10u);
+}
+
+TEST_F(ControllerTest, FrameImageCarriesBothBurntInLinesTopDown) {
+    m_settings->VIDEO_OPA = 100;
+    m_settings->VIDEO_OVE = "TITLE";
+    auto& c = Make();
+    NextStep();
+    const CFrameImage& image = c.GetCurrentImage();
+    ASSERT_FALSE(image.Empty());
+    auto px = [&](int x, int y) { return image.bgrx[static_cast<size_t>(y * 320 + x) * 4]; };
+    // 'T' (row 0 = FF) at the top-left: frame pixel black, glyph row white.
+    EXPECT_EQ(px(0, 0), 0);
+    EXPECT_EQ(px(1, 1), 255);
+    // The watermark's 'O' (row 0 = 7E) opens the bottom line at y = 230.
+    EXPECT_EQ(px(0, 230), 0);
+    EXPECT_EQ(px(1, 231), 0);
+    EXPECT_EQ(px(2, 231), 255);
+    EXPECT_EQ(px(160, 120), 0x80) << "the picture between the lines is untouched";
+
+    // With the lines off from the start nothing is drawn.
+    m_settings->VIDEO_OPA = 0;
+    CFrameTextPainter fresh;
+    CSurveillanceServices services{&m_source, nullptr, nullptr, nullptr, &fresh};
+    CSurveillanceController plain(*m_settings, m_clock, m_motionOn, services);
+    m_clock.Advance(200);
+    plain.OnSurveillanceTick();
+    EXPECT_EQ(plain.GetCurrentImage().bgrx[0], 0x80);
+}
+
+TEST_F(ControllerTest, SixteenBitFramesBecomeFullRangeImages) {
+    m_source.m_depth = 16;
+    m_settings->VIDEO_OPA = 0;
+    // RGB555 pure red in every pixel.
+    for (size_t i = 0; i < m_source.m_next.size(); i += 2) {
+        m_source.m_next[i] = 0x00;
+        m_source.m_next[i + 1] = 0x7C;
+    }
+    auto& c = Make();
+    NextStep();
+    EXPECT_EQ(c.m_depth, 16);
+    const CFrameImage& image = c.GetCurrentImage();
+    ASSERT_FALSE(image.Empty());
+    EXPECT_EQ(image.bgrx[0], 0);
+    EXPECT_EQ(image.bgrx[1], 0);
+    EXPECT_EQ(image.bgrx[2], 255);
+}
