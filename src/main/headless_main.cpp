@@ -9,7 +9,14 @@
 #include "app/CommandLine.h"
 #include "app/HomeFolder.h"
 #include "app/Restart.h"
+#include "mail/ReportMailer.h"
+#include "record/MovieRecorder.h"
+#include "record/WavePlayer.h"
+#include "video/FrameTextPainter.h"
+#include "video/StatusText.h"
+#include "video/SurveillanceController.h"
 #include "video/capture/CaptureGraph.h"
+#include "video/capture/VideoSourceWnd.h"
 
 #include <chrono>
 #include <csignal>
@@ -80,14 +87,46 @@ int main(int argc, char** argv) {
     if (g_appObjects.m_pCommandLine->m_bDelayStart)
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
 
+    // The window-bound objects of the desktop program, without windows: the
+    // frame source opens the saved device, the controller re-arms at once.
+    CAppObjects& app = g_appObjects;
+    app.m_pVideoSource = new CVideoSourceWnd(*app.m_pSettings);
+    CSurveillanceServices services;
+    services.source = app.m_pVideoSource;
+    services.recorder = app.m_pMovieRecorder;
+    services.sound = app.m_pWavePlayer;
+    services.mailer = app.m_pReportMailer;
+    services.painter = app.m_pTextPainter;
+    app.m_pController = new CSurveillanceController(*app.m_pSettings, clock, app.m_bMotionOn,
+                                                    services);
+
+    // The status panel's 100 ms timer, printing each new text once.
+    CStatusText status;
+    std::string shownStatus;
+    int64_t nextStatus = clock.SteadyMs();
+    auto updateStatus = [&] {
+        status.Update(app.m_pController->StatusInputs(g_bCloseRequested));
+        if (status.Text() != shownStatus) {
+            shownStatus = status.Text();
+            LogEvent("status: " + shownStatus);
+        }
+    };
+
     const int64_t started = clock.SteadyMs();
     for (;;) {
         if (g_stopSignal || (runFor >= 0 && clock.SteadyMs() - started >= runFor * 1000))
             g_bCloseRequested = true;
-        if (g_appObjects.MainTick(clock))
+        if (clock.SteadyMs() >= nextStatus) {
+            updateStatus();
+            nextStatus += 100;
+            if (nextStatus < clock.SteadyMs())
+                nextStatus = clock.SteadyMs() + 100;
+        }
+        if (app.MainTick(clock))
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    updateStatus();
     g_appObjects.DestroyAll();
     SetEventLog(nullptr);
     SetMessageSink(nullptr);

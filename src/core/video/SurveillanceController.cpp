@@ -152,6 +152,20 @@ void CSurveillanceController::BuildImage() {
     m_imageFailed = true;
 }
 
+CStatusInputs CSurveillanceController::StatusInputs(bool closeRequested) const {
+    CStatusInputs in;
+    in.closeRequested = closeRequested;
+    in.sourceRunning = m_services.source && m_services.source->IsRunning();
+    in.armCountdown = m_armCountdown;
+    in.warmUp = m_settings.MOTION_WRM;
+    in.recording = m_recording;
+    in.motion = m_motion;
+    in.mailSending = m_services.mailer && m_services.mailer->IsSending();
+    in.movieRecording = m_services.recorder && m_services.recorder->IsRecording();
+    in.sounding = m_services.sound && m_services.sound->IsSounding();
+    return in;
+}
+
 bool CSurveillanceController::CaptureInProgress() const {
     return m_previousRecording || (m_services.recorder && m_services.recorder->IsRecording());
 }

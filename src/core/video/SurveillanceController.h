@@ -1,6 +1,7 @@
 #pragma once
 #include "video/FrameImage.h"
 #include "video/MotionDetector.h"
+#include "video/StatusText.h"
 #include "video/StillWriter.h"
 
 #include <array>
@@ -59,6 +60,9 @@ public:
     // progress (with its mail), runs `runDialog` (whose OK path saves the
     // settings and calls ResetDetection), then resumes.
     void RunSetup(const std::function<void()>& runDialog);
+    // What the status text is composed from, read from this controller and its
+    // services (the status panel and the headless runner call it every 100 ms).
+    CStatusInputs StatusInputs(bool closeRequested) const;
     // The frame image of the last step, burnt-in lines included; empty = none.
     const CFrameImage& GetCurrentImage() const { return m_image; }
 
