@@ -6,6 +6,8 @@
 #include "app/CommandLine.h"
 #include "app/Restart.h"
 #include "app/TagParser.h"
+#include "record/MovieRecorder.h"
+#include "record/WavePlayer.h"
 #include "video/FrameTextPainter.h"
 #include "video/SurveillanceController.h"
 #include "video/capture/VideoSourceWnd.h"
@@ -25,6 +27,8 @@ void CAppObjects::CreateAll(const std::string& homeFolder, const std::string& pr
                             const std::string& commandLine) {
     m_pParser = new CTagParser(false);
     m_pSettings = new CAppSettings(*m_pParser, homeFolder, programPath);
+    m_pWavePlayer = new CWavePlayer(m_pSettings->MOTION_VOL);
+    m_pMovieRecorder = new CMovieRecorder(*m_pSettings);
     m_pTextPainter = new CFrameTextPainter;
     m_pCommandLine = new CCommandLine(commandLine);
 }
@@ -39,7 +43,11 @@ void CAppObjects::DestroyAll() {
     DeleteAndClear(m_pStatusWnd);
     DeleteAndClear(m_pSettings);
     DeleteAndClear(m_pTextPainter);
+    if (m_pMovieRecorder)
+        m_pMovieRecorder->Stop();
+    DeleteAndClear(m_pMovieRecorder);
     DeleteAndClear(m_pCommandLine);
+    DeleteAndClear(m_pWavePlayer);
     DeleteAndClear(m_pTrayIcon);
     DeleteAndClear(m_pParser);
 }

@@ -187,6 +187,11 @@ bool CWmvWriter::DrainPackets() {
         if (got < 0)
             return false;
         m_packet->stream_index = m_stream->index;
+        // Each frame lasts until the next one's stamp, so the movie's length
+        // counts its last frame too.
+        const int64_t nextStamp = static_cast<int64_t>(m_framesInFile + 1) * 1000 / m_framesPerSecond;
+        if (m_packet->pts != AV_NOPTS_VALUE && nextStamp > m_packet->pts)
+            m_packet->duration = nextStamp - m_packet->pts;
         av_packet_rescale_ts(m_packet, m_encoder->time_base, m_stream->time_base);
         if (av_interleaved_write_frame(m_format, m_packet) < 0)
             return false;
