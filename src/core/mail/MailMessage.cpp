@@ -26,10 +26,11 @@ std::string JoinFormatted(const std::vector<CMailAddress>& list) {
 }
 
 std::string PartHeader(const CMailAttachment& attachment) {
-    return "\r\n\r\n--#BOUNDARY#\r\nContent-Type: application/octet-stream; name=" +
-           MailText::WithoutLineEnds(attachment.m_name) +
-           "\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename=" +
-           MailText::WithoutLineEnds(attachment.m_fileName) + "\r\n\r\n";
+    return "\r\n\r\n--#BOUNDARY#\r\nContent-Type: application/octet-stream; " +
+           MailText::MimeParameter("name", MailText::WithoutLineEnds(attachment.m_name)) +
+           "\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; " +
+           MailText::MimeParameter("filename", MailText::WithoutLineEnds(attachment.m_fileName)) +
+           "\r\n\r\n";
 }
 
 } // namespace

@@ -167,6 +167,40 @@ std::string_view CutAtCharBoundary(std::string_view text, size_t maxBytes) {
     return text.substr(0, cut);
 }
 
+std::string MimeParameter(std::string_view key, std::string_view value) {
+    constexpr std::string_view kSpecials = "()<>@,;:\\\"/[]?= ";
+    bool token = !value.empty();
+    for (const char c : value) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= 32 || u >= 127 || kSpecials.find(c) != std::string_view::npos)
+            token = false;
+    }
+    if (token)
+        return std::string(key) + "=" + std::string(value);
+    if (IsSevenBit(value)) {
+        std::string quoted = std::string(key) + "=\"";
+        for (const char c : value) {
+            if (c == '"' || c == '\\')
+                quoted += '\\';
+            quoted += c;
+        }
+        return quoted + "\"";
+    }
+    std::string encoded = std::string(key) + "*=UTF-8''";
+    for (const char c : value) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u > 32 && u < 127 && kSpecials.find(c) == std::string_view::npos && c != '%' &&
+            c != '*' && c != '\'') {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += kHex[u >> 4];
+            encoded += kHex[u & 15];
+        }
+    }
+    return encoded;
+}
+
 std::string WithoutLineEnds(std::string_view text) {
     std::string out;
     out.reserve(text.size());

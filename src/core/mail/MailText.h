@@ -35,6 +35,11 @@ std::string EncodeHeaderValue(std::string_view value);
 // or a CR LF pair.
 std::string_view CutAtCharBoundary(std::string_view text, size_t maxBytes);
 
+// One MIME header parameter, "key=value". A value that is not a MIME token
+// (movie names carry blanks and "=") is quoted, and a non-ASCII one is written
+// in the RFC 2231 form key*=UTF-8''..., so that mail programs see the whole name.
+std::string MimeParameter(std::string_view key, std::string_view value);
+
 // CR and LF removed: a line end inside a command or header would start a new one.
 std::string WithoutLineEnds(std::string_view text);
 

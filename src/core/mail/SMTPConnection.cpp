@@ -75,12 +75,14 @@ bool CSMTPConnection::Connect(const std::string& host, uint16_t port) {
     if (!m_socket.Connect(host, port))
         return false;
     m_connected = true;
-    if (!ReadResponse(220)) {
+    if (!ReadResponse(220) ||
+        !(SendText("HELO " + LocalHostName() + "\r\n") && ReadResponse(250))) {
+        // QUIT's own outcome would hide why the connection failed.
+        const int code = GetMailLastError();
+        const std::string response = m_lastResponse;
         Disconnect();
-        return false;
-    }
-    if (!SendText("HELO " + LocalHostName() + "\r\n") || !ReadResponse(250)) {
-        Disconnect();
+        SetMailLastError(code);
+        m_lastResponse = response;
         return false;
     }
     return true;

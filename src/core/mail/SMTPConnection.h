@@ -29,7 +29,9 @@ public:
     CSMTPConnection(const CSMTPConnection&) = delete;
     CSMTPConnection& operator=(const CSMTPConnection&) = delete;
 
-    // True when the server greeted with 220 and accepted HELO with 250.
+    // True when the server greeted with 220 and accepted HELO with 250. A
+    // refused or silent greeting or HELO still says QUIT, and the last-error
+    // value and LastResponse then tell about the failed step, not about QUIT.
     bool Connect(const std::string& host, uint16_t port);
     // True when the server accepted the message with 250 after the end of data.
     bool SendMail(const CMailMessage& message);

@@ -193,11 +193,10 @@ private:
     std::thread m_acceptor;
 };
 
-// A well-behaved server: greets, accepts every command, takes the message.
-// Commands listed in refuse get the given reply instead.
-inline void ServeNormally(CPeerSession& s, const std::string& refusedPrefix = "",
+// A well-behaved server after its greeting: accepts every command and takes
+// the message. A command starting with refusedPrefix gets the refusal instead.
+inline void ServeCommands(CPeerSession& s, const std::string& refusedPrefix = "",
                           const std::string& refusal = "") {
-    s.Send("220 peer ready\r\n");
     for (;;) {
         const std::string line = s.ReadLine();
         if (line.empty())
@@ -216,4 +215,21 @@ inline void ServeNormally(CPeerSession& s, const std::string& refusedPrefix = ""
             s.Send("250 ok\r\n");
         }
     }
+}
+
+inline void ServeNormally(CPeerSession& s, const std::string& refusedPrefix = "",
+                          const std::string& refusal = "") {
+    s.Send("220 peer ready\r\n");
+    ServeCommands(s, refusedPrefix, refusal);
+}
+
+// A slow server: its greeting comes one byte at a time, each well inside the
+// client's reply timeout, until the gate opens (or a bounded while passes).
+inline void GreetWhenOpen(CPeerSession& s, const std::atomic<bool>& gate) {
+    s.Send("220");
+    for (int i = 0; i < 300 && !gate.load() && !s.Stopping(); ++i) {
+        s.Pause(100);
+        s.Send(".");
+    }
+    s.Send(" finally\r\n");
 }

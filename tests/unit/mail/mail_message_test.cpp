@@ -63,9 +63,9 @@ TEST_F(MailMessageTest, TwoAttachmentsFollowTheTextInOrderWithOneClosingBoundary
                   "\r\n--#BOUNDARY#\r\nContent-Type: text/plain; charset=us-ascii\r\n"
                   "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
                   "Report"
-                  "\r\n\r\n--#BOUNDARY#\r\nContent-Type: application/octet-stream; name=a b.wmv\r\n"
+                  "\r\n\r\n--#BOUNDARY#\r\nContent-Type: application/octet-stream; name=\"a b.wmv\"\r\n"
                   "Content-Transfer-Encoding: base64\r\n"
-                  "Content-Disposition: attachment; filename=a b.wmv\r\n\r\n" +
+                  "Content-Disposition: attachment; filename=\"a b.wmv\"\r\n\r\n" +
                   line76 +
                   "\r\n\r\n"
                   "\r\n\r\n--#BOUNDARY#\r\nContent-Type: application/octet-stream; "

@@ -54,4 +54,13 @@ TEST(MailText, SevenBitMeansNoNulAndNoHighBytes) {
     EXPECT_EQ(MailText::EncodeHeaderValue("\xc3\xa9"), "=?UTF-8?B?w6k=?=");
 }
 
+TEST(MailText, ParametersAreQuotedOnlyWhenTheyAreNoToken) {
+    EXPECT_EQ(MailText::MimeParameter("name", "Frame_000001.jpg"), "name=Frame_000001.jpg");
+    EXPECT_EQ(MailText::MimeParameter("name", "06-DEC-05  14=03=27=41.wmv"),
+              "name=\"06-DEC-05  14=03=27=41.wmv\"");
+    EXPECT_EQ(MailText::MimeParameter("filename", "a\"b\\c"), "filename=\"a\\\"b\\\\c\"");
+    EXPECT_EQ(MailText::MimeParameter("filename", "K\xc3\xbc 1%.jpg"),
+              "filename*=UTF-8''K%C3%BC%201%25.jpg");
+}
+
 } // namespace
