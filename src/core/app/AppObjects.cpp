@@ -6,6 +6,7 @@
 #include "app/CommandLine.h"
 #include "app/Restart.h"
 #include "app/TagParser.h"
+#include "mail/ReportMailer.h"
 #include "record/MovieRecorder.h"
 #include "record/WavePlayer.h"
 #include "video/FrameTextPainter.h"
@@ -30,6 +31,7 @@ void CAppObjects::CreateAll(const std::string& homeFolder, const std::string& pr
     m_pWavePlayer = new CWavePlayer(m_pSettings->MOTION_VOL);
     m_pMovieRecorder = new CMovieRecorder(*m_pSettings);
     m_pTextPainter = new CFrameTextPainter;
+    m_pReportMailer = new CReportMailer(*m_pSettings);
     m_pCommandLine = new CCommandLine(commandLine);
 }
 
@@ -46,13 +48,16 @@ void CAppObjects::DestroyAll() {
     if (m_pMovieRecorder)
         m_pMovieRecorder->Stop();
     DeleteAndClear(m_pMovieRecorder);
+    DeleteAndClear(m_pReportMailer); // a worker still delivering keeps its own copies
     DeleteAndClear(m_pCommandLine);
     DeleteAndClear(m_pWavePlayer);
     DeleteAndClear(m_pTrayIcon);
     DeleteAndClear(m_pParser);
 }
 
-int CAppObjects::BusyMailJobs() const { return 0; }
+int CAppObjects::BusyMailJobs() const {
+    return m_pReportMailer ? m_pReportMailer->PendingCount() : 0;
+}
 
 bool CAppObjects::MainTick(const IClock& clock) {
     if (m_pController)
