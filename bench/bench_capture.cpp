@@ -42,8 +42,8 @@ public:
         const std::string clip = m_home + (mjpeg ? "clip.avi" : "clip.nut");
         const std::string codec =
             mjpeg ? "-c:v mjpeg -q:v 5 -pix_fmt yuvj422p" : "-c:v rawvideo -pix_fmt yuyv422";
-        const std::string cmd = "ffmpeg -v error -y -f lavfi -i testsrc2=s=640x480:r=30:d=2 " +
-                                codec + " " + clip;
+        const std::string cmd =
+            "ffmpeg -v error -y -f lavfi -i testsrc2=s=640x480:r=30:d=2 " + codec + " " + clip;
         m_ok = std::system(cmd.c_str()) == 0;
         std::ofstream(m_home + "devices.txt") << "Camera|file:" << clip << "\n";
         ::setenv("OCULON_DEVICES", (m_home + "devices.txt").c_str(), 1);

@@ -133,9 +133,7 @@ TEST_F(CaptureFrames, ALargerPictureIsScaledToTheWorkingFrame) {
     EXPECT_EQ(buffer[18] | buffer[19] << 8, 320);
     EXPECT_EQ(buffer[22] | buffer[23] << 8, 240);
     // Quadrant centres keep their colours within the rounding of the scaler.
-    const struct {
-        int x, y;
-    } centres[] = {{80, 60}, {240, 60}, {80, 180}, {240, 180}};
+    const struct { int x, y; } centres[] = {{80, 60}, {240, 60}, {80, 180}, {240, 180}};
     for (const auto& c : centres) {
         const Bgr expected = Quadrant(c.x * 2, c.y * 2, 640, 480);
         const Bgr got = Pixel32(pixels, c.x, c.y);

@@ -30,8 +30,8 @@ protected:
 };
 
 TEST_F(CaptureGraph, VirtualDevicesFollowTheCamerasInFileOrder) {
-    CVirtualDevices devices(Devices({{"Scene", kPattern}, {"Clip", "file:/nowhere/clip.mkv"},
-                                     {"Spare", "v4l2:/dev/video99"}}));
+    CVirtualDevices devices(Devices(
+        {{"Scene", kPattern}, {"Clip", "file:/nowhere/clip.mkv"}, {"Spare", "v4l2:/dev/video99"}}));
     CCaptureGraph graph;
     ASSERT_EQ(graph.EnumerateDevices(), m_real + 3);
     EXPECT_EQ(graph.GetDeviceInfo(m_real)->DisplayName(), "Scene");
@@ -125,7 +125,8 @@ TEST_F(CaptureGraph, DevicesThatCannotBeReadFailToOpen) {
     graph.EnumerateDevices();
     ASSERT_TRUE(graph.OpenDevice(m_real + 3));
     for (int i = 0; i < 3; ++i) {
-        EXPECT_FALSE(graph.OpenDevice(m_real + i)) << graph.GetDeviceInfo(m_real + i)->DisplayName();
+        EXPECT_FALSE(graph.OpenDevice(m_real + i))
+            << graph.GetDeviceInfo(m_real + i)->DisplayName();
         EXPECT_EQ(graph.DeviceIndex(), -1);
         EXPECT_FALSE(graph.AttachWindow());
     }

@@ -38,7 +38,8 @@ TEST(DeviceChoice, WithoutARememberedDeviceTheFirstIsUsedAndNamedOnlyWhenThereIs
     EXPECT_EQ(two.index, 0);
     ASSERT_EQ(two.messages.size(), 1u);
     EXPECT_EQ(two.messages[0], "Oculon has chosen to use\r\nthe following video device:\r\n\r\n"
-                               "Device name:\r\n\"Cam A\"" + kHint);
+                               "Device name:\r\n\"Cam A\"" +
+                                   kHint);
 }
 
 TEST(DeviceChoice, TheRememberedDeviceIsFoundByItsExactName) {

@@ -17,5 +17,7 @@ struct CaptureDeviceInfo {
     std::string url; // what FFmpeg opens: device node, filter graph or file path
 
     // The name the user sees and VIDEO_SRC remembers.
-    const std::string& DisplayName() const { return description.empty() ? friendlyName : description; }
+    const std::string& DisplayName() const {
+        return description.empty() ? friendlyName : description;
+    }
 };

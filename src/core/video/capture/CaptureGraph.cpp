@@ -17,7 +17,9 @@ constexpr auto kRetryDelay = std::chrono::milliseconds(5);
 
 CCaptureGraph::CCaptureGraph(int depth) : m_depth(depth) {}
 
-CCaptureGraph::~CCaptureGraph() { CloseAll(); }
+CCaptureGraph::~CCaptureGraph() {
+    CloseAll();
+}
 
 int CCaptureGraph::EnumerateDevices() {
     m_devices = ListCaptureDevices();

@@ -22,7 +22,9 @@ constexpr auto kDefaultGap = std::chrono::milliseconds(40);
 
 } // namespace
 
-CCaptureInput::~CCaptureInput() { Close(); }
+CCaptureInput::~CCaptureInput() {
+    Close();
+}
 
 bool CCaptureInput::Open(const CaptureDeviceInfo& device, const std::atomic<bool>* stop) {
     Close();
@@ -64,7 +66,8 @@ bool CCaptureInput::Open(const CaptureDeviceInfo& device, const std::atomic<bool
     }
     // Devices describe their stream in the header; only files need probing,
     // which keeps opening a camera quick.
-    if (device.kind == CaptureSourceKind::File && avformat_find_stream_info(m_format, nullptr) < 0) {
+    if (device.kind == CaptureSourceKind::File &&
+        avformat_find_stream_info(m_format, nullptr) < 0) {
         Close();
         return false;
     }
@@ -206,4 +209,6 @@ const AVFrame* CCaptureInput::DecodePacket() {
     return m_haveFrame ? m_frame : nullptr;
 }
 
-void CCaptureInput::DropPacket() { av_packet_unref(m_packet); }
+void CCaptureInput::DropPacket() {
+    av_packet_unref(m_packet);
+}

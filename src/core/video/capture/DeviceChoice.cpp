@@ -7,10 +7,11 @@ const char* const kSetupHint = "\r\n\r\nTo select another device\r\nuse the setu
 } // namespace
 
 std::string NoDeviceMessage() {
-    return std::string("Oculon cannot find any\r\n") + "suitable video devices on your PC.\r\n\r\n" +
-           "Please follow these steps:\r\n\r\n" + "[1] Shut Down Oculon.\r\n" +
-           "[2] Install/Plug-In video device.\r\n" + "[3] Restart Oculon.\r\n\r\n" + "HINT:\r\n" +
-           "Oculon is compatible with\r\n" + "any Windows PC WebCam.\r\n";
+    return std::string("Oculon cannot find any\r\n") +
+           "suitable video devices on your PC.\r\n\r\n" + "Please follow these steps:\r\n\r\n" +
+           "[1] Shut Down Oculon.\r\n" + "[2] Install/Plug-In video device.\r\n" +
+           "[3] Restart Oculon.\r\n\r\n" + "HINT:\r\n" + "Oculon is compatible with\r\n" +
+           "any Windows PC WebCam.\r\n";
 }
 
 std::string MissingDeviceMessage(const std::string& remembered, const std::string& replacement,

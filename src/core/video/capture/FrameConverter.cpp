@@ -38,7 +38,9 @@ AVPixelFormat PlainFormat(AVPixelFormat format, bool& fullRange) {
 
 } // namespace
 
-CFrameConverter::~CFrameConverter() { sws_freeContext(m_sws); }
+CFrameConverter::~CFrameConverter() {
+    sws_freeContext(m_sws);
+}
 
 bool CFrameConverter::Convert(const AVFrame& frame, int depth, std::vector<uint8_t>& out) {
     out.clear();

@@ -23,8 +23,7 @@ bool CFrameHandOff::Fetch(std::chrono::milliseconds timeout, const std::vector<u
 
 uint32_t CFrameHandOff::Take() {
     uint32_t ticket = m_request.load(std::memory_order_acquire);
-    while (ticket != 0 &&
-           !m_request.compare_exchange_weak(ticket, 0, std::memory_order_acq_rel)) {
+    while (ticket != 0 && !m_request.compare_exchange_weak(ticket, 0, std::memory_order_acq_rel)) {
     }
     return ticket;
 }

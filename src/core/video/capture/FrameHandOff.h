@@ -37,7 +37,7 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_delivered;
-    uint32_t m_awaited = 0;   // ticket the fetching side waits for, 0: none
+    uint32_t m_awaited = 0; // ticket the fetching side waits for, 0: none
     uint32_t m_readyTicket = 0;
     std::vector<uint8_t> m_ready; // handed over; the fetcher's until its next request
     std::vector<uint8_t> m_work;  // the capture thread's
