@@ -2,10 +2,13 @@
 
 #include <turbojpeg.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+
+static_assert(std::endian::native == std::endian::little, "pixels are read as little-endian words");
 
 namespace frame_imaging {
 
@@ -42,14 +45,15 @@ void OnBlack(const CFrameImage& image, CFrameImage& out) {
     out.width = image.width;
     out.height = image.height;
     out.bgrx.resize(image.bgrx.size());
+    // The frame's fourth byte is not coverage: every pixel is opaque.
+    const size_t count = image.bgrx.size() / 4;
     const uint8_t* src = image.bgrx.data();
     uint8_t* dst = out.bgrx.data();
-    // The frame's fourth byte is not coverage: every pixel is opaque.
-    for (size_t i = 0; i + 3 < image.bgrx.size(); i += 4) {
-        dst[i] = src[i];
-        dst[i + 1] = src[i + 1];
-        dst[i + 2] = src[i + 2];
-        dst[i + 3] = 0xFF;
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t px;
+        std::memcpy(&px, src + i * 4, 4);
+        px |= 0xFF000000u; // little-endian: the fourth byte
+        std::memcpy(dst + i * 4, &px, 4);
     }
 }
 

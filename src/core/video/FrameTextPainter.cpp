@@ -83,6 +83,20 @@ void CFrameTextPainter::Setup(uint8_t* pixels, int width, int height, int redPer
     m_green = greenPercent;
     m_blue = bluePercent;
     m_bytesPerPixel = depth / 8;
+    BuildTables();
+}
+
+void CFrameTextPainter::BuildTables() {
+    const int percent[3] = {m_blue, m_green, m_red};
+    for (int ch = 0; ch < 3; ++ch) {
+        if (m_tablePercent[ch] == percent[ch])
+            continue;
+        for (int v = 0; v < 256; ++v) {
+            m_lighten[ch][v] = static_cast<uint8_t>(v + (255 - v) * percent[ch] / 100);
+            m_darken[ch][v] = static_cast<uint8_t>(v - v * percent[ch] / 100);
+        }
+        m_tablePercent[ch] = percent[ch];
+    }
 }
 
 void CFrameTextPainter::Retarget(uint8_t* pixels, int depth) {
@@ -103,12 +117,10 @@ void CFrameTextPainter::PutPixel(int x, int y, bool lighten) {
         return;
     if (m_bytesPerPixel == 4) {
         uint8_t* p = m_pixels + static_cast<size_t>(index) * 4;
-        const int percent[3] = {m_blue, m_green, m_red};
-        for (int ch = 0; ch < 3; ++ch) {
-            const int v = p[ch];
-            p[ch] = static_cast<uint8_t>(lighten ? v + (255 - v) * percent[ch] / 100
-                                                 : v - v * percent[ch] / 100);
-        }
+        const uint8_t(*table)[256] = lighten ? m_lighten : m_darken;
+        p[0] = table[0][p[0]];
+        p[1] = table[1][p[1]];
+        p[2] = table[2][p[2]];
     } else if (m_bytesPerPixel == 2) {
         uint8_t* p = m_pixels + static_cast<size_t>(index) * 2;
         p[0] = p[1] = lighten ? 0xFF : 0x00;

@@ -25,6 +25,8 @@ public:
     static const uint8_t* Glyph(char c);
 
 private:
+    void BuildTables();
+
     uint8_t* m_pixels = nullptr;
     int m_width = 320;
     int m_height = 240;
@@ -36,4 +38,9 @@ private:
     int m_startX = 0;
     int m_x = 0;
     int m_y = 0;
+    // Channel results by old value, per channel in pixel order (blue, green,
+    // red), for the percentages the tables were built for.
+    uint8_t m_lighten[3][256] = {};
+    uint8_t m_darken[3][256] = {};
+    int m_tablePercent[3] = {-1, -1, -1};
 };

@@ -197,7 +197,7 @@ void CSurveillanceController::RecordStep() {
     }
     if (!m_recording)
         return;
-    if (m_services.recorder) {
+    if (m_services.recorder && m_services.recorder->IsRecording()) {
         frame_imaging::OnBlack(m_image, m_movieFrame);
         m_services.recorder->AddFrame(m_movieFrame);
     }
