@@ -1,0 +1,188 @@
+#include "setup_fixture.h"
+
+#include "ArrowPair.h"
+#include "PageEmailSetup.h"
+#include "PageMotionDetect.h"
+#include "PageVideoCapture.h"
+#include "PageVideoDevice.h"
+
+#include "app/AppFlags.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QSlider>
+#include <QTabWidget>
+#include <QToolButton>
+#include <filesystem>
+
+namespace {
+
+using SetupDialog = SetupDialogTest;
+
+TEST_F(SetupDialog, HostLayoutAndInitialPage) {
+    auto dialog = MakeDialog(2);
+    EXPECT_EQ(dialog->windowTitle(), "Oculon Setup");
+    QTabWidget* tabs = dialog->TabControl();
+    ASSERT_EQ(tabs->count(), 4);
+    EXPECT_EQ(tabs->tabText(0), "Video Device");
+    EXPECT_EQ(tabs->tabText(1), "Motion Detect");
+    EXPECT_EQ(tabs->tabText(2), "Video Capture");
+    EXPECT_EQ(tabs->tabText(3), "Email Setup");
+    EXPECT_EQ(tabs->currentWidget(), dialog->CapturePage());
+    EXPECT_TRUE(dialog->CapturePage()->isVisible());
+    EXPECT_FALSE(dialog->MotionPage()->isVisible());
+    tabs->setCurrentIndex(1);
+    EXPECT_TRUE(dialog->MotionPage()->isVisible());
+    EXPECT_FALSE(dialog->CapturePage()->isVisible());
+    EXPECT_TRUE(dialog->OkButton()->isDefault());
+    EXPECT_EQ(dialog->HelpButton()->text(), "Help...");
+    EXPECT_EQ(dialog->LatestVersionButton()->text(), "Get latest version");
+    // Every control of every page lies inside the tab control's page area.
+    for (QWidget* page : {static_cast<QWidget*>(dialog->VideoDevicePage()),
+                          static_cast<QWidget*>(dialog->MotionPage()),
+                          static_cast<QWidget*>(dialog->CapturePage()),
+                          static_cast<QWidget*>(dialog->EmailPage())}) {
+        tabs->setCurrentWidget(page);
+        for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            EXPECT_TRUE(page->rect().contains(child->geometry()))
+                << child->objectName().toStdString() << " of page " << tabs->currentIndex();
+    }
+    // It fits a small laptop screen.
+    EXPECT_LE(dialog->frameGeometry().width(), 1366);
+    EXPECT_LE(dialog->frameGeometry().height(), 768 - 40);
+}
+
+TEST_F(SetupDialog, OkWithoutChangesWritesTheFileAndRearmsButKeepsTheDevice) {
+    devices = {"cam A", "cam B"};
+    settings->VIDEO_SRC = "cam A";
+    settings->MOTION_R_ENA = 1;
+    const std::string before = settings->FileText();
+    ASSERT_FALSE(std::filesystem::exists(SettingsPath()));
+    auto dialog = MakeDialog();
+    dialog->OkButton()->click();
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_TRUE(std::filesystem::exists(SettingsPath()));
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), before);
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(deviceStarts, 0);
+    EXPECT_TRUE(messages.m_messages.empty());
+}
+
+TEST_F(SetupDialog, OkWithAnotherDeviceRestartsTheCapture) {
+    devices = {"cam A", "cam B"};
+    settings->VIDEO_SRC = "cam A";
+    std::string deviceAtStart;
+    services.chooseAndStartDevice = [&] {
+        ++deviceStarts;
+        deviceAtStart = settings->VIDEO_SRC;
+    };
+    // The device starts after the settings are saved and detection re-armed.
+    services.resetDetection = [&] {
+        ++resets;
+        EXPECT_TRUE(std::filesystem::exists(SettingsPath()));
+        EXPECT_EQ(deviceStarts, 0);
+    };
+    auto dialog = MakeDialog();
+    dialog->VideoDevicePage()->ControlAs<QComboBox>(1032)->setCurrentIndex(1);
+    dialog->OkButton()->click();
+    EXPECT_EQ(settings->VIDEO_SRC, "cam B");
+    EXPECT_EQ(deviceStarts, 1);
+    EXPECT_EQ(deviceAtStart, "cam B");
+    EXPECT_EQ(resets, 1);
+    EXPECT_NE(ReadFileBytes(SettingsPath()).find("<VIDEO_SRC>cam B</VIDEO_SRC>"), std::string::npos);
+}
+
+TEST_F(SetupDialog, CancelKeepsEverything) {
+    devices = {"cam A", "cam B"};
+    settings->VIDEO_SRC = "cam A";
+    const std::string before = settings->FileText();
+    auto dialog = MakeDialog();
+    dialog->VideoDevicePage()->ControlAs<QComboBox>(1032)->setCurrentIndex(1);
+    TypeText(dialog->VideoDevicePage()->ControlAs<QLineEdit>(1033), "changed");
+    dialog->MotionPage()->ControlAs<CArrowPair>(1053)->HigherButton()->click();
+    dialog->MotionPage()->ControlAs<QCheckBox>(1050)->click();
+    dialog->CapturePage()->ControlAs<QCheckBox>(1059)->click();
+    dialog->EmailPage()->ControlAs<QCheckBox>(1026)->click();
+    dialog->CancelButton()->click();
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(settings->FileText(), before);
+    EXPECT_FALSE(std::filesystem::exists(SettingsPath()));
+    EXPECT_EQ(resets, 0);
+    EXPECT_EQ(deviceStarts, 0);
+}
+
+TEST_F(SetupDialog, EnterAndEscOnAPageDoNothing) {
+    auto dialog = MakeDialog();
+    QLineEdit* title = dialog->VideoDevicePage()->ControlAs<QLineEdit>(1033);
+    PressKey(title, Qt::Key_Return, "\r");
+    PressKey(title, Qt::Key_Escape);
+    PressKey(dialog->MotionPage(), Qt::Key_Enter, "\r");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(resets, 0);
+    // On the dialog's own buttons Esc still cancels.
+    PressKey(dialog->HelpButton(), Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(resets, 0);
+}
+
+TEST_F(SetupDialog, HelpOpensTheUserGuide) {
+    ::setenv("OCULON_SITE", "http://127.0.0.1:9/", 1);
+    auto dialog = MakeDialog();
+    dialog->HelpButton()->click();
+    ::unsetenv("OCULON_SITE");
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toString().toStdString(), "http://127.0.0.1:9/oculon/userguide/index.htm");
+    EXPECT_TRUE(dialog->isVisible());
+}
+
+TEST_F(SetupDialog, LatestVersionEndingWithOkClosesAsCancel) {
+    const std::string before = settings->FileText();
+    bool answer = false;
+    int checks = 0;
+    services.runVersionCheck = [&](QWidget* parent) {
+        ++checks;
+        EXPECT_NE(parent, nullptr);
+        return answer;
+    };
+    auto dialog = MakeDialog();
+    dialog->MotionPage()->ControlAs<CArrowPair>(1053)->HigherButton()->click();
+    dialog->LatestVersionButton()->click();
+    EXPECT_TRUE(dialog->isVisible());
+    answer = true;
+    dialog->LatestVersionButton()->click();
+    EXPECT_EQ(checks, 2);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(settings->FileText(), before);
+    EXPECT_EQ(resets, 0);
+}
+
+TEST_F(SetupDialog, OkStoresEveryPage) {
+    auto dialog = MakeDialog();
+    dialog->VideoDevicePage()->ControlAs<CArrowPair>(1025)->LowerButton()->click();
+    dialog->MotionPage()->ControlAs<CArrowPair>(1033)->LowerButton()->click();
+    dialog->MotionPage()->ControlAs<QSlider>(1048)->setValue(250);
+    dialog->MotionPage()->ControlAs<QCheckBox>(1051)->click();
+    dialog->CapturePage()->ControlAs<CArrowPair>(1031)->HigherButton()->click();
+    dialog->CapturePage()->ControlAs<QLineEdit>(1026)->setText("/tmp/elsewhere");
+    dialog->CapturePage()->ControlAs<QCheckBox>(1060)->click();
+    dialog->EmailPage()->ControlAs<QCheckBox>(1026)->click();
+    dialog->OkButton()->click();
+    EXPECT_EQ(settings->VIDEO_OPA, 49);
+    EXPECT_EQ(settings->MOTION_FPS, 9);
+    EXPECT_EQ(settings->MOTION_THR, 250);
+    EXPECT_EQ(settings->MOTION_SHO, 0);
+    EXPECT_EQ(settings->CAPTURE_PTH, "/tmp/elsewhere");
+    EXPECT_EQ(settings->CAPTURE_MIN_S, 3);
+    EXPECT_EQ(settings->CAPTURE_JPG, 1);
+    EXPECT_EQ(settings->EMAIL_ENA, 1);
+    const std::string file = ReadFileBytes(SettingsPath());
+    EXPECT_NE(file.find("MOTION_THR=250\n"), std::string::npos);
+    EXPECT_NE(file.find("<CAPTURE_PTH>/tmp/elsewhere</CAPTURE_PTH>"), std::string::npos);
+}
+
+} // namespace
