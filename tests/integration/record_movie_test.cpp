@@ -146,17 +146,21 @@ TEST(RecordMovie, MailedMovieWithoutArchivingIsAPlayableFile) {
 TEST(RecordMovie, AMovieCutShortByAFailureIsStillPlayable) {
     CTempDir dir;
     CRecordingMessageSink messages;
+    CRecordingEventLog events;
     const std::string path = dir.File("cut.wmv");
     {
         CWmvWriter writer(path, 15);
         for (int k = 0; k < 4; ++k)
             ASSERT_TRUE(writer.AddFrame(SceneFrame(k)));
-        CFrameImage wrong = SceneFrame(4);
+        CFrameImage wrong = SceneFrame(4); // a picture of another size than the movie
         wrong.height = 200;
         EXPECT_FALSE(writer.AddFrame(wrong));
+        EXPECT_EQ(writer.GetState(), CWmvWriter::kClosed);
         EXPECT_FALSE(writer.AddFrame(SceneFrame(5)));
+        EXPECT_EQ(writer.FramesWritten(), 5u); // the failed frame counts as handed over
     }
     EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Unable to Write Frame"}));
+    EXPECT_EQ(events.Lines().back(), "movie: end " + path + " 4");
     EXPECT_EQ(ProbeStream(path).at("nb_read_frames"), "4");
     EXPECT_EQ(PacketTimes(path), (std::vector<long>{0, 66, 133, 200}));
 }

@@ -48,20 +48,6 @@ TEST(AlertTables, MatchAnIndependentComputationAtChosenSamples) {
         EXPECT_EQ(t.siren[k], v) << "siren sample " << k;
 }
 
-TEST(AlertTables, StayWithinTheirEnvelopes) {
-    const auto& t = CAlertTables::Get();
-    for (int k = 0; k < CAlertTables::kChirpLength; ++k) {
-        // Fade-in over the first 100 samples, fade-out once 49608 - 3k drops below 300.
-        const int tail = 49608 - 3 * k;
-        const int envelope = k < 100 ? 3 * k : (tail >= 300 ? 327 : tail);
-        ASSERT_LE(std::abs(t.chirp[k]), envelope) << k;
-    }
-    int peak = 0;
-    for (int16_t s : t.siren)
-        peak = std::max(peak, std::abs(static_cast<int>(s)));
-    EXPECT_EQ(peak, 326); // 327 x sin never reaches 327 exactly
-}
-
 TEST(AlertSynth, VolumeZeroIsSilentAndHoldsTheChirpUntilRaised) {
     CAlertSynth synth(0);
     synth.SetSiren(true);

@@ -148,20 +148,4 @@ TEST(WmvWriterFailure, UnusableFirstPictureLeavesNoFile) {
     EXPECT_FALSE(fs::exists(path));
 }
 
-TEST(WmvWriterFailure, PictureOfAnotherSizeEndsTheMovieKeepingItsFrames) {
-    CTempDir dir;
-    CRecordingMessageSink messages;
-    CRecordingEventLog events;
-    const std::string path = dir.File("m.wmv");
-    CWmvWriter writer(path, 15);
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(writer.AddFrame(GreyFrame()));
-    EXPECT_EQ(writer.GetState(), CWmvWriter::kWriting);
-    EXPECT_FALSE(writer.AddFrame(GreyFrame(160, 120)));
-    ExpectOneErrorThenQuiet(writer, messages, "Unable to Write Frame");
-    EXPECT_EQ(writer.FramesWritten(), 4u); // the failed frame counts as handed over
-    EXPECT_GT(fs::file_size(path), 0u);
-    EXPECT_EQ(events.Lines().back(), "movie: end " + path + " 3");
-}
-
 } // namespace
