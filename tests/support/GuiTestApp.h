@@ -12,6 +12,8 @@ inline QApplication& GuiTestApp() {
     static int argc = 1;
     static char name[] = "gui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: at exit the platform plugin may already be gone, and
+    // tearing down the application then crashes a program that passed.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }

@@ -1,0 +1,189 @@
+#include "HttpFolderServer.h"
+#include "setup_fixture.h"
+
+#include "DlgCheckVersion.h"
+#include "PageMotionDetect.h"
+
+#include "app/AppFlags.h"
+
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QTimer>
+#include <QUrl>
+#include <filesystem>
+#include <functional>
+
+namespace {
+
+// Acts on the version-check dialog once it is modal and its check is done;
+// gives up after a generous number of looks so that nothing can hang.
+class CCheckWatch {
+public:
+    explicit CCheckWatch(std::function<void(DLG_CheckVersion*)> act) : m_act(std::move(act)) {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Look(); });
+        m_timer.start();
+    }
+    bool Acted() const { return m_acted; }
+
+private:
+    void Look() {
+        auto* check = qobject_cast<DLG_CheckVersion*>(QApplication::activeModalWidget());
+        if (check && check->CheckDone()) {
+            m_timer.stop();
+            m_acted = true;
+            m_act(check);
+        } else if (++m_looks > 2000) {
+            m_timer.stop();
+            if (QWidget* w = QApplication::activeModalWidget())
+                w->close();
+        }
+    }
+    std::function<void(DLG_CheckVersion*)> m_act;
+    QTimer m_timer;
+    int m_looks = 0;
+    bool m_acted = false;
+};
+
+bool AnyMessageBox() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<QMessageBox*>(w))
+            return true;
+    return false;
+}
+
+class VersionDialog : public SetupDialogTest {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(site.File("oculon/download"));
+        server = std::make_unique<CHttpFolderServer>(site.Path());
+        ASSERT_TRUE(server->Ready()) << "python3 -m http.server did not start";
+        ::setenv("OCULON_SITE", server->BaseUrl().c_str(), 1);
+        g_bCloseRequested = false;
+    }
+    void TearDown() override {
+        ::unsetenv("OCULON_SITE");
+        g_bCloseRequested = false;
+    }
+    void PutVersionFile(const std::string& bytes) {
+        WriteFileBytes(site.File("oculon/download/ver.txt"), bytes);
+    }
+    // Runs the check the way the start timer does and returns the dialog.
+    std::unique_ptr<DLG_CheckVersion> Checked(std::string url = {}) {
+        auto check = std::make_unique<DLG_CheckVersion>(
+            nullptr, [this](const QUrl& u) { opened.push_back(u); }, std::move(url));
+        check->show();
+        check->RunCheck();
+        return check;
+    }
+    std::string DownloadPage() const { return server->BaseUrl() + "oculon/download/index.htm"; }
+
+    CTempDir site;
+    std::unique_ptr<CHttpFolderServer> server;
+};
+
+TEST_F(VersionDialog, StartsCheckingWithTheButtonOff) {
+    DLG_CheckVersion check(nullptr, [](const QUrl&) {});
+    EXPECT_EQ(check.windowTitle(), "Dialog");
+    EXPECT_EQ(check.StatusText()->StatusText(), "Checking online for new version...");
+    EXPECT_FALSE(check.GetNewButton()->isEnabled());
+    EXPECT_EQ(check.GetNewButton()->text(), "Get new version...");
+    EXPECT_EQ(check.CancelButton()->text(), "Cancel");
+    EXPECT_TRUE(check.CheckPending());
+    EXPECT_FALSE(check.CheckDone());
+}
+
+TEST_F(VersionDialog, OwnVersionAndOlderAreTheLatest) {
+    for (const char* file : {"<VER>2.07</VER>", "<VER>2.075</VER>"}) {
+        PutVersionFile(file);
+        auto check = Checked();
+        EXPECT_EQ(check->StatusText()->StatusText(),
+                  "You already have the latest version: V2.07\r\rCheck this screen later...")
+            << file;
+        EXPECT_FALSE(check->GetNewButton()->isEnabled()) << file;
+        // Shown with real line breaks.
+        EXPECT_EQ(check->StatusText()->text(),
+                  "You already have the latest version: V2.07\n\nCheck this screen later...");
+    }
+    EXPECT_TRUE(messages.m_messages.empty());
+    EXPECT_FALSE(AnyMessageBox());
+}
+
+TEST_F(VersionDialog, NewerVersionsAreOffered) {
+    PutVersionFile("<VER>2.08</VER>");
+    auto check = Checked();
+    EXPECT_EQ(check->StatusText()->StatusText(),
+              "There's a newer version available: V2.08\r\r"
+              "Pressing the 'Get new version...' button below\r"
+              "will cause the application to shut down\r"
+              "before directing you to the download page.");
+    EXPECT_TRUE(check->GetNewButton()->isEnabled());
+    PutVersionFile("<VER> 3.1 beta</VER>");
+    auto beta = Checked();
+    EXPECT_EQ(beta->StatusText()->StatusText().substr(0, 42),
+              "There's a newer version available: V3.10\r\r");
+    EXPECT_TRUE(beta->GetNewButton()->isEnabled());
+    EXPECT_TRUE(messages.m_messages.empty());
+    EXPECT_FALSE(AnyMessageBox());
+}
+
+TEST_F(VersionDialog, FailuresOnlyShowTheirText) {
+    // No version file: the server's error page has no tags.
+    auto page = Checked();
+    EXPECT_EQ(page->StatusText()->StatusText(),
+              "Unable to read latest version from server!\r\rCheck this screen later...");
+    EXPECT_FALSE(page->GetNewButton()->isEnabled());
+    const std::string nowhere =
+        "http://127.0.0.1:" + std::to_string(FreeLocalPort()) + "/oculon/download/ver.txt";
+    auto unreachable = Checked(nowhere);
+    EXPECT_EQ(unreachable->StatusText()->StatusText(),
+              "Unable to contact server!\r\rCheck this screen later...");
+    EXPECT_FALSE(unreachable->GetNewButton()->isEnabled());
+    EXPECT_TRUE(messages.m_messages.empty());
+    EXPECT_FALSE(AnyMessageBox());
+    EXPECT_FALSE(g_bCloseRequested);
+}
+
+TEST_F(VersionDialog, GetNewVersionOpensTheDownloadPageAndAsksToClose) {
+    PutVersionFile("<VER>2.08</VER>");
+    auto check = Checked();
+    check->GetNewButton()->click();
+    EXPECT_EQ(check->result(), QDialog::Accepted);
+    EXPECT_TRUE(g_bCloseRequested);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toString().toStdString(), DownloadPage());
+}
+
+TEST_F(VersionDialog, TheStartTimerRunsTheCheck) {
+    PutVersionFile("<VER>2.07</VER>");
+    DLG_CheckVersion check(nullptr, [](const QUrl&) {});
+    std::string seen;
+    CCheckWatch watch([&](DLG_CheckVersion* dlg) {
+        seen = dlg->StatusText()->StatusText();
+        dlg->CancelButton()->click();
+    });
+    EXPECT_EQ(check.exec(), QDialog::Rejected);
+    EXPECT_TRUE(watch.Acted());
+    EXPECT_EQ(seen, "You already have the latest version: V2.07\r\rCheck this screen later...");
+    EXPECT_FALSE(g_bCloseRequested);
+}
+
+TEST_F(VersionDialog, DownloadFromSetupClosesSetupWithoutApplyingIt) {
+    PutVersionFile("<VER>2.10</VER>");
+    const std::string before = settings->FileText();
+    auto dialog = MakeDialog(1);
+    dialog->MotionPage()->ControlAs<QCheckBox>(1051)->click();
+    CCheckWatch watch([](DLG_CheckVersion* check) { check->GetNewButton()->click(); });
+    dialog->LatestVersionButton()->click();
+    ASSERT_TRUE(watch.Acted());
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_TRUE(g_bCloseRequested);
+    EXPECT_EQ(settings->FileText(), before);
+    EXPECT_FALSE(std::filesystem::exists(SettingsPath()));
+    EXPECT_EQ(resets, 0);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toString().toStdString(), DownloadPage());
+}
+
+} // namespace
