@@ -6,9 +6,13 @@ namespace {
 thread_local int t_lastError = 0;
 }
 
-int GetMailLastError() { return t_lastError; }
+int GetMailLastError() {
+    return t_lastError;
+}
 
-void SetMailLastError(int code) { t_lastError = code; }
+void SetMailLastError(int code) {
+    t_lastError = code;
+}
 
 std::string MailErrorText(int code) {
     switch (code) {

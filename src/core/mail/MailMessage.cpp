@@ -12,7 +12,8 @@ namespace {
 constexpr size_t kSmtpLineMax = 998;
 constexpr const char* kMultipartHeader =
     "MIME-Version: 1.0\r\nContent-type: multipart/mixed; boundary=\"#BOUNDARY#\"\r\n";
-constexpr const char* kPlainHeader = "MIME-Version: 1.0\r\nContent-type: text/plain; charset=US-ASCII\r\n";
+constexpr const char* kPlainHeader =
+    "MIME-Version: 1.0\r\nContent-type: text/plain; charset=US-ASCII\r\n";
 constexpr const char* kClosingBoundary = "\r\n--#BOUNDARY#--";
 
 std::string JoinFormatted(const std::vector<CMailAddress>& list) {

@@ -11,7 +11,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-CMailSocket::~CMailSocket() { Close(); }
+CMailSocket::~CMailSocket() {
+    Close();
+}
 
 bool CMailSocket::Create() {
     Close();
@@ -36,8 +38,7 @@ bool CMailSocket::Connect(const std::string& host, uint16_t port) {
         hints.ai_family = AF_INET;
         hints.ai_socktype = SOCK_STREAM;
         addrinfo* result = nullptr;
-        if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 ||
-            !result) {
+        if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || !result) {
             if (result)
                 ::freeaddrinfo(result);
             SetMailLastError(MailError::kInvalidArgument);

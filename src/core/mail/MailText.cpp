@@ -9,7 +9,9 @@ constexpr char kBase64Alphabet[] =
 constexpr char kHex[] = "0123456789ABCDEF";
 constexpr size_t kQpLineMax = 76;
 
-bool IsContinuationByte(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool IsContinuationByte(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Quoted-printable of one line without its line end.
 void QpLine(std::string_view line, std::string& out) {
@@ -17,7 +19,8 @@ void QpLine(std::string_view line, std::string& out) {
     for (size_t i = 0; i < line.size(); ++i) {
         const auto c = static_cast<unsigned char>(line[i]);
         const bool last = i + 1 == line.size();
-        const bool literal = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !last);
+        const bool literal =
+            (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !last);
         const size_t width = literal ? 1 : 3;
         // Keep room for the soft break "=" unless this is the line's last character.
         const size_t limit = last ? kQpLineMax : kQpLineMax - 1;
@@ -96,8 +99,8 @@ std::string QuotedPrintable(std::string_view text) {
     size_t start = 0;
     for (;;) {
         const size_t end = text.find("\r\n", start);
-        QpLine(text.substr(start, end == std::string_view::npos ? std::string_view::npos
-                                                                : end - start),
+        QpLine(text.substr(start,
+                           end == std::string_view::npos ? std::string_view::npos : end - start),
                out);
         if (end == std::string_view::npos)
             return out;

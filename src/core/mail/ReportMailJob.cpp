@@ -6,7 +6,7 @@ int CReportJobSlots::Reserve() {
     for (int i = 0; i < kCount; ++i) {
         bool expected = false;
         if (m_busy[static_cast<size_t>(i)].compare_exchange_strong(expected, true,
-                                                                  std::memory_order_acq_rel))
+                                                                   std::memory_order_acq_rel))
             return i;
     }
     return -1;

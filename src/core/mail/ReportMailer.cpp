@@ -54,13 +54,21 @@ std::string Trimmed(const std::string& text) {
 CReportMailer::CReportMailer(const CAppSettings& settings)
     : m_settings(settings), m_slots(std::make_shared<CReportJobSlots>()) {}
 
-CReportMailer::~CReportMailer() { m_slots->Close(); }
+CReportMailer::~CReportMailer() {
+    m_slots->Close();
+}
 
-bool CReportMailer::IsSending() const { return m_slots->BusyCount() > 0; }
+bool CReportMailer::IsSending() const {
+    return m_slots->BusyCount() > 0;
+}
 
-int CReportMailer::PendingCount() const { return m_slots->BusyCount(); }
+int CReportMailer::PendingCount() const {
+    return m_slots->BusyCount();
+}
 
-int CReportMailer::LiveWorkers() { return g_liveWorkers.load(); }
+int CReportMailer::LiveWorkers() {
+    return g_liveWorkers.load();
+}
 
 void CReportMailer::SplitServer(const std::string& server, std::string& host, uint16_t& port) {
     host = Trimmed(server);

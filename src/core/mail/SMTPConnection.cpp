@@ -48,7 +48,9 @@ CSMTPConnection::~CSMTPConnection() {
     m_socket.Close();
 }
 
-void CSMTPConnection::Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void CSMTPConnection::Pause(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 void CSMTPConnection::AdoptConnectedSocket(int handle) {
     m_socket.Adopt(handle);

@@ -3,8 +3,8 @@
 // closing its input ends it, and a bounded wait falls back to SIGKILL.
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
 #include <string>
@@ -34,8 +34,8 @@ public:
         if (m_pid == 0) {
             ::dup2(toChild[0], 0);
             ::dup2(fromChild[1], 1);
-            ::execlp(python.c_str(), python.c_str(), script.c_str(), "serve", folder.c_str(),
-                     "120", static_cast<char*>(nullptr));
+            ::execlp(python.c_str(), python.c_str(), script.c_str(), "serve", folder.c_str(), "120",
+                     static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(toChild[0]);

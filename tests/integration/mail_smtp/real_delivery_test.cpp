@@ -62,8 +62,10 @@ TEST_F(RealDeliveryTest, ReportMailArrivesWithAttachmentsAndUtf8TextIntact) {
     settings.EMAIL_SMTP = "127.0.0.1:" + std::to_string(m_sink.Port());
     settings.EMAIL_FROM = "cam@example.org";
     settings.EMAIL_TO = "me@example.org";
-    settings.VIDEO_OVE = "K\xc3\xbc" "che \xe2\x98\x83";                       // Küche ☃
-    settings.EMAIL_CUS = "Gr\xc3\xbc\xc3\x9f" "e\n.line with a dot\nx=41 stays\n"; // Grüße
+    settings.VIDEO_OVE = "K\xc3\xbc"
+                         "che \xe2\x98\x83"; // Küche ☃
+    settings.EMAIL_CUS = "Gr\xc3\xbc\xc3\x9f"
+                         "e\n.line with a dot\nx=41 stays\n"; // Grüße
     settings.CAPTURE_WMV = 1;
     settings.CAPTURE_JPG = 1;
 
@@ -81,9 +83,11 @@ TEST_F(RealDeliveryTest, ReportMailArrivesWithAttachmentsAndUtf8TextIntact) {
 
     EXPECT_EQ(ReadFileBytes(folder + "subject.txt"), "OCULON> 07/Dec/26 14:05:09.25");
     EXPECT_EQ(WithoutCr(ReadFileBytes(folder + "body.txt")),
-              "Automatically sent by Oculon\nCamera name: K\xc3\xbc" "che \xe2\x98\x83\n"
+              "Automatically sent by Oculon\nCamera name: K\xc3\xbc"
+              "che \xe2\x98\x83\n"
               "Transmission time: 07/Dec/26 14:05:09.25\nhttps://oculon.example.org/\n"
-              "____________________\nGr\xc3\xbc\xc3\x9f" "e\n.line with a dot\nx=41 stays\n"
+              "____________________\nGr\xc3\xbc\xc3\x9f"
+              "e\n.line with a dot\nx=41 stays\n"
               // the empty line that the part layout puts before every boundary
               "\n");
     // The movie's name has blanks and "="; quoted, the parser reads it whole.
@@ -102,9 +106,9 @@ TEST_F(RealDeliveryTest, ReportMailArrivesWithAttachmentsAndUtf8TextIntact) {
 
 TEST_F(RealDeliveryTest, SevenBitAndNonAsciiSubjectsReadBackExactly) {
     ASSERT_GT(m_sink.Port(), 0) << "the aiosmtpd sink did not start";
-    const std::string utf8Subject =
-        "Bewegung in der K\xc3\xbc" "che \xe2\x98\x83 \xe6\x91\x84\xe5\x83\x8f\xe6\x9c\xba "
-        "and a long tail so that it needs several encoded words";
+    const std::string utf8Subject = "Bewegung in der K\xc3\xbc"
+                                    "che \xe2\x98\x83 \xe6\x91\x84\xe5\x83\x8f\xe6\x9c\xba "
+                                    "and a long tail so that it needs several encoded words";
     CSMTPConnection connection;
     ASSERT_TRUE(connection.Connect("127.0.0.1", static_cast<uint16_t>(m_sink.Port())));
     for (const std::string& subject : {std::string("OCULON> plain 100% ascii"), utf8Subject}) {

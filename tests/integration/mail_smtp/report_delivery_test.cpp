@@ -76,7 +76,8 @@ TEST_F(ReportDeliveryTest, MovieAndStillGoOutAndTheFilesNotArchivedAreGone) {
     // Several addresses typed in one field are one recipient.
     EXPECT_NE(t.find("RCPT TO:<me@example.org, you@example.org>\r\nDATA\r\n"), std::string::npos);
     EXPECT_NE(t.find("From: cam@example.org\r\nTo: me@example.org, you@example.org\r\n"
-                     "Subject: " + kSubject + "\r\n"),
+                     "Subject: " +
+                     kSubject + "\r\n"),
               std::string::npos);
     EXPECT_NE(t.find("Automatically sent by Oculon\r\nCamera name: Yard\r\n"
                      "Transmission time: 07/Dec/26 14:05:09.25\r\nhttps://oculon.example.org/"
@@ -122,19 +123,19 @@ TEST_F(ReportDeliveryTest, FailuresAreLoggedWithTheirReasonAndFilesStillGo) {
     }
     m_settings->EMAIL_SMTP = "127.0.0.1:" + std::to_string(deadPort);
     Deliver();
-    CScriptedSmtpPeer refusing([](CPeerSession& s) {
-        ServeNormally(s, "RCPT TO:", "550 5.1.1 mailbox unknown\r\n");
-    });
+    CScriptedSmtpPeer refusing(
+        [](CPeerSession& s) { ServeNormally(s, "RCPT TO:", "550 5.1.1 mailbox unknown\r\n"); });
     m_settings->EMAIL_SMTP = refusing.HostPort();
     Deliver();
     const auto lines = m_log.Lines();
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "mail: failed " + kSubject +
-                            ": cannot connect to enter smtp server here:25: host not found (10022)");
+    EXPECT_EQ(lines[0],
+              "mail: failed " + kSubject +
+                  ": cannot connect to enter smtp server here:25: host not found (10022)");
     EXPECT_EQ(lines[1], "mail: failed " + kSubject + ": cannot connect to 127.0.0.1:" +
                             std::to_string(deadPort) + ": Connection refused (111)");
-    EXPECT_EQ(lines[2], "mail: failed " + kSubject +
-                            ": command refused (22): 550 5.1.1 mailbox unknown");
+    EXPECT_EQ(lines[2],
+              "mail: failed " + kSubject + ": command refused (22): 550 5.1.1 mailbox unknown");
     EXPECT_FALSE(fs::exists(Movie()));
     EXPECT_FALSE(fs::exists(Still()));
 }
@@ -143,9 +144,9 @@ TEST_F(ReportDeliveryTest, ServerThatNeverAnswersFailsTheMailInBoundedTime) {
     CScriptedSmtpPeer silent([](CPeerSession& s) { s.WaitForClose(); });
     m_settings->EMAIL_SMTP = silent.HostPort();
     Deliver();
-    EXPECT_EQ(m_log.Lines(), std::vector<std::string>{"mail: failed " + kSubject +
-                                                      ": cannot connect to " + silent.HostPort() +
-                                                      ": no reply from server (10060)"});
+    EXPECT_EQ(m_log.Lines(),
+              std::vector<std::string>{"mail: failed " + kSubject + ": cannot connect to " +
+                                       silent.HostPort() + ": no reply from server (10060)"});
 }
 
 TEST_F(ReportDeliveryTest, TwoReportsInQuickSuccessionUseTwoJobs) {

@@ -123,7 +123,7 @@ TEST(SmtpProtocol, LongRepliesAreReadWhole) {
         s.Send("220 " + std::string(300, 'g') + "\r\n");
         s.ReadLine();
         s.Send("250 ok\r\n");
-        s.ReadLine();                         // MAIL FROM
+        s.ReadLine();                       // MAIL FROM
         s.Send("451 " + longText + "\r\n"); // two growths beyond the first 256 bytes
         if (s.ReadLine() == "QUIT\r\n")
             s.Send("221 bye\r\n");

@@ -53,27 +53,28 @@ TEST_F(MailMessageTest, TwoAttachmentsFollowTheTextInOrderWithOneClosingBoundary
     for (int i = 0; i < 19; ++i)
         line76 += "eHh4";
     ASSERT_EQ(line76.size(), 76u);
-    EXPECT_EQ(m_message.Content(),
-              "From: cam@example.org\r\nTo: me@example.org\r\n"
-              "Subject: OCULON> 07 December 26 14:05:00.00\r\n" +
-                  kDate +
-                  "X-Mailer: CSMTPConnection v1.3\r\n"
-                  "MIME-Version: 1.0\r\nContent-type: multipart/mixed; boundary=\"#BOUNDARY#\"\r\n"
-                  "\r\n"
-                  "\r\n--#BOUNDARY#\r\nContent-Type: text/plain; charset=us-ascii\r\n"
-                  "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
-                  "Report"
-                  "\r\n\r\n--#BOUNDARY#\r\nContent-Type: application/octet-stream; name=\"a b.wmv\"\r\n"
-                  "Content-Transfer-Encoding: base64\r\n"
-                  "Content-Disposition: attachment; filename=\"a b.wmv\"\r\n\r\n" +
-                  line76 +
-                  "\r\n\r\n"
-                  "\r\n\r\n--#BOUNDARY#\r\nContent-Type: application/octet-stream; "
-                  "name=Frame_000001.jpg\r\n"
-                  "Content-Transfer-Encoding: base64\r\n"
-                  "Content-Disposition: attachment; filename=Frame_000001.jpg\r\n\r\n"
-                  "/w==\r\n"
-                  "\r\n--#BOUNDARY#--");
+    EXPECT_EQ(
+        m_message.Content(),
+        "From: cam@example.org\r\nTo: me@example.org\r\n"
+        "Subject: OCULON> 07 December 26 14:05:00.00\r\n" +
+            kDate +
+            "X-Mailer: CSMTPConnection v1.3\r\n"
+            "MIME-Version: 1.0\r\nContent-type: multipart/mixed; boundary=\"#BOUNDARY#\"\r\n"
+            "\r\n"
+            "\r\n--#BOUNDARY#\r\nContent-Type: text/plain; charset=us-ascii\r\n"
+            "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
+            "Report"
+            "\r\n\r\n--#BOUNDARY#\r\nContent-Type: application/octet-stream; name=\"a b.wmv\"\r\n"
+            "Content-Transfer-Encoding: base64\r\n"
+            "Content-Disposition: attachment; filename=\"a b.wmv\"\r\n\r\n" +
+            line76 +
+            "\r\n\r\n"
+            "\r\n\r\n--#BOUNDARY#\r\nContent-Type: application/octet-stream; "
+            "name=Frame_000001.jpg\r\n"
+            "Content-Transfer-Encoding: base64\r\n"
+            "Content-Disposition: attachment; filename=Frame_000001.jpg\r\n\r\n"
+            "/w==\r\n"
+            "\r\n--#BOUNDARY#--");
 }
 
 TEST_F(MailMessageTest, AddressListsAndOptionalLines) {
@@ -86,12 +87,15 @@ TEST_F(MailMessageTest, AddressListsAndOptionalLines) {
     EXPECT_EQ(header.find("Reply-To:"), std::string::npos);
 
     EXPECT_EQ(m_message.AddRecipient(CMailAddress("", "cc@example.org"), RecipientType::Cc), 0);
-    EXPECT_EQ(m_message.AddRecipient(CMailAddress("", "hidden@example.org"), RecipientType::Bcc), 0);
+    EXPECT_EQ(m_message.AddRecipient(CMailAddress("", "hidden@example.org"), RecipientType::Bcc),
+              0);
     m_message.SetReplyTo(CMailAddress("Desk", "desk@example.org"));
     header = m_message.BuildHeader();
-    EXPECT_NE(header.find("three@example.org\r\nCc: cc@example.org\r\nSubject: "), std::string::npos);
-    EXPECT_NE(header.find("X-Mailer: CSMTPConnection v1.3\r\nReply-To: Desk <desk@example.org>\r\n"),
+    EXPECT_NE(header.find("three@example.org\r\nCc: cc@example.org\r\nSubject: "),
               std::string::npos);
+    EXPECT_NE(
+        header.find("X-Mailer: CSMTPConnection v1.3\r\nReply-To: Desk <desk@example.org>\r\n"),
+        std::string::npos);
     EXPECT_EQ(header.find("hidden"), std::string::npos);
 }
 
@@ -163,7 +167,8 @@ TEST_F(MailMessageTest, NonAsciiSubjectIsEncodedInWholeCharacters) {
 }
 
 TEST_F(MailMessageTest, NonAsciiBodyIsDeclaredUtf8AndQuotedPrintable) {
-    m_message.SetBody("Kamera: K\xc3\xbc" "che\n.Ende");
+    m_message.SetBody("Kamera: K\xc3\xbc"
+                      "che\n.Ende");
     const std::string header = m_message.BuildHeader();
     EXPECT_NE(header.find("MIME-Version: 1.0\r\nContent-type: text/plain; charset=UTF-8\r\n"
                           "Content-Transfer-Encoding: quoted-printable\r\n\r\n"),

@@ -13,15 +13,16 @@ TEST(MailText, LineEndsBecomeCrLfWhateverTheirForm) {
 }
 
 TEST(MailText, QuotedPrintableKeepsLinesShortAndEscapesWhatItMust) {
-    EXPECT_EQ(MailText::QuotedPrintable("a=b \r\ntab\t\r\n\xc3\xa9"), "a=3Db=20\r\ntab=09\r\n=C3=A9");
+    EXPECT_EQ(MailText::QuotedPrintable("a=b \r\ntab\t\r\n\xc3\xa9"),
+              "a=3Db=20\r\ntab=09\r\n=C3=A9");
     const std::string longLine(200, 'x');
     const std::string qp = MailText::QuotedPrintable(longLine + "\r\nend");
     size_t start = 0;
     std::string decoded;
     for (;;) {
         const size_t end = qp.find("\r\n", start);
-        const std::string line = qp.substr(start, end == std::string::npos ? std::string::npos
-                                                                           : end - start);
+        const std::string line =
+            qp.substr(start, end == std::string::npos ? std::string::npos : end - start);
         EXPECT_LE(line.size(), 76u);
         if (!line.empty() && line.back() == '=')
             decoded += line.substr(0, line.size() - 1);
