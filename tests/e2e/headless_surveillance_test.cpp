@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -68,6 +67,25 @@ double BandMismatch(const std::vector<uint8_t>& grey, int y, const std::string& 
     return wrong / (width * 10.0);
 }
 
+// The time stamp a stills folder is named after, or "" when the name has
+// another form.
+std::string StampOfFolder(const std::string& folder) {
+    const std::string form = "00-AAA-00  00=00=00=00-jpg";
+    if (folder.size() != form.size())
+        return "";
+    for (size_t i = 0; i < form.size(); ++i) {
+        const char f = form[i], c = folder[i];
+        const bool ok = f == '0' ? (c >= '0' && c <= '9') : f == 'A' ? (c >= 'A' && c <= 'Z') : c == f;
+        if (!ok)
+            return "";
+    }
+    std::string stamp = folder.substr(0, folder.size() - 4);
+    stamp[2] = stamp[6] = '/';
+    stamp[13] = stamp[16] = ':';
+    stamp[19] = '.';
+    return stamp;
+}
+
 } // namespace
 
 TEST(HeadlessSurveillance, BoxInAVirtualSceneGivesOneStampedStillsFolder) {
@@ -104,9 +122,10 @@ TEST(HeadlessSurveillance, BoxInAVirtualSceneGivesOneStampedStillsFolder) {
         folders.push_back(e.path());
     ASSERT_EQ(folders.size(), 1u) << out;
     const std::string folder = folders[0].filename().string();
-    std::smatch m;
-    const std::regex pattern(R"((\d\d)-([A-Z]{3})-(\d\d)  (\d\d)=(\d\d)=(\d\d)=(\d\d)-jpg)");
-    ASSERT_TRUE(std::regex_match(folder, m, pattern)) << folder;
+    // "DD-MON-YY  HH=MM=SS=CC-jpg": the stamp of the movie's first frame.
+    const std::string stamp = StampOfFolder(folder);
+    ASSERT_FALSE(stamp.empty()) << folder;
+    EXPECT_EQ(CStillWriter::BaseName(stamp) + "-jpg", folder);
     ASSERT_EQ(stills, std::vector<std::string>{folders[0].string() + "/Frame_000001.jpg"});
 
     std::vector<std::string> names;
@@ -121,8 +140,6 @@ TEST(HeadlessSurveillance, BoxInAVirtualSceneGivesOneStampedStillsFolder) {
         ASSERT_EQ(names[i], CStillWriter::StillName(static_cast<int>(i + 1)));
 
     // Frame 1 carries the title and the very stamp its folder is named after.
-    const std::string stamp = m[1].str() + "/" + m[2].str() + "/" + m[3].str() + "  " +
-                              m[4].str() + ":" + m[5].str() + ":" + m[6].str() + "." + m[7].str();
     const auto grey = DecodeGrey(folders[0].string() + "/Frame_000001.jpg");
     ASSERT_EQ(grey.size(), 320u * 240);
     EXPECT_LT(BandMismatch(grey, 0, "E2E CAMERA 1"), 0.03);
@@ -135,4 +152,25 @@ TEST(HeadlessSurveillance, BoxInAVirtualSceneGivesOneStampedStillsFolder) {
     // The box is in the picture: white in the middle, grey around it.
     EXPECT_GT(grey[120 * 320 + 160], 220);
     EXPECT_LT(grey[40 * 320 + 40], 170);
+}
+
+TEST(HeadlessSurveillance, WithoutADeviceNothingIsRecorded) {
+    CTempDir dir;
+    const std::string home = dir.File("home");
+    fs::create_directories(home);
+    WriteFileBytes(dir.File("devices.txt"), "# no virtual devices\n");
+    WriteFileBytes(home + "/oculon.ini", "MOTION_WRM=1\nCAPTURE_JPG=1\n"
+                                         "<VIDEO_SRC>Gone Camera</VIDEO_SRC>\n");
+    const std::string out =
+        RunCommand("OCULON_DEVICES='" + dir.File("devices.txt") +
+                   "' SDL_AUDIODRIVER=dummy timeout 60 '" OCULON_HEADLESS_EXE "' --home '" + home +
+                   "' --run-for 2.5 2>/dev/null");
+    std::vector<std::string> status;
+    for (const auto& line : Lines(out)) {
+        if (line.rfind("status: ", 0) == 0)
+            status.push_back(line.substr(8));
+        EXPECT_NE(line.rfind("still: ", 0), 0u) << line;
+    }
+    EXPECT_EQ(status, (std::vector<std::string>{"No video input device!", "closing down..."})) << out;
+    EXPECT_TRUE(fs::is_empty(home + "/captured"));
 }
