@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sys/wait.h>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -18,7 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string RunCommand(const std::string& cmd) {
+// Standard output of `cmd`; `status` gets its exit status (-1 when it did not run).
+std::string RunCommand(const std::string& cmd, int* status = nullptr) {
     std::string out;
     FILE* pipe = ::popen(cmd.c_str(), "r");
     if (!pipe)
@@ -27,7 +29,9 @@ std::string RunCommand(const std::string& cmd) {
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0)
         out.append(buf, n);
-    ::pclose(pipe);
+    const int rc = ::pclose(pipe);
+    if (status)
+        *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     return out;
 }
 
@@ -99,10 +103,13 @@ TEST(HeadlessSurveillance, BoxInAVirtualSceneGivesOneStampedStillsFolder) {
     WriteFileBytes(home + "/oculon.ini", "MOTION_WRM=2\nCAPTURE_JPG=1\nCAPTURE_MIN_S=3\nVIDEO_OPA=100\n"
                                          "<VIDEO_OVE>E2E CAMERA 1</VIDEO_OVE>\n"
                                          "<VIDEO_SRC>Scene</VIDEO_SRC>\n");
+    int exitStatus = -1;
     const std::string out =
         RunCommand("OCULON_DEVICES='" + dir.File("devices.txt") +
                    "' SDL_AUDIODRIVER=dummy timeout 60 '" OCULON_HEADLESS_EXE "' --home '" + home +
-                   "' --run-for 12 2>/dev/null");
+                   "' --run-for 12 2>/dev/null",
+                   &exitStatus);
+    EXPECT_EQ(exitStatus, 0) << "a clean end (sanitizer builds fail here on a finding)";
 
     std::vector<std::string> status, stills;
     for (const auto& line : Lines(out)) {
@@ -161,10 +168,13 @@ TEST(HeadlessSurveillance, WithoutADeviceNothingIsRecorded) {
     WriteFileBytes(dir.File("devices.txt"), "# no virtual devices\n");
     WriteFileBytes(home + "/oculon.ini", "MOTION_WRM=1\nCAPTURE_JPG=1\n"
                                          "<VIDEO_SRC>Gone Camera</VIDEO_SRC>\n");
+    int exitStatus = -1;
     const std::string out =
         RunCommand("OCULON_DEVICES='" + dir.File("devices.txt") +
                    "' SDL_AUDIODRIVER=dummy timeout 60 '" OCULON_HEADLESS_EXE "' --home '" + home +
-                   "' --run-for 2.5 2>/dev/null");
+                   "' --run-for 2.5 2>/dev/null",
+                   &exitStatus);
+    EXPECT_EQ(exitStatus, 0);
     std::vector<std::string> status;
     for (const auto& line : Lines(out)) {
         if (line.rfind("status: ", 0) == 0)
