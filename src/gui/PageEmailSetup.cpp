@@ -39,6 +39,8 @@ DLG_SetupEmail::DLG_SetupEmail(const CSetupServices& services, const CDialogUnit
     m_customEdit = new QPlainTextEdit(this);
     Place(m_customEdit, Dlu(6, 141, 271, 65), kIdCustom);
     m_customEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_customEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_customEdit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     // Tab moves on to the next control; Enter makes a new line.
     m_customEdit->setTabChangesFocus(true);
 

@@ -16,17 +16,18 @@ DLG_SetupMotion::DLG_SetupMotion(const CSetupServices& services, const CDialogUn
                                  QWidget* parent)
     : CSetupPage(services, units, parent) {
     AddGroup(tr("Delay Before Arming"), Dlu(7, 4, 99, 38));
-    AddLabel(tr("Allows you to get out of sight"), Dlu(12, 16, 52, 16));
+    // Both notes may take a third line down to the frame: wider fonts need it.
+    AddLabel(tr("Allows you to get out of sight"), Dlu(12, 16, 52, 24));
     m_delayBox = AddNumberBox(Dlu(67, 15, 33, 12), kIdDelay);
     CArrowPair* delayArrows = AddArrowPair(Dlu(67, 27, 33, 11), kIdDelayArrows, m_delayBox);
     AddGroup(tr("Motion Check FPS"), Dlu(112, 4, 103, 38));
-    AddLabel(tr("FPS to use while looking for motion"), Dlu(116, 16, 57, 17));
+    AddLabel(tr("FPS to use while looking for motion"), Dlu(116, 16, 57, 24));
     m_rateBox = AddNumberBox(Dlu(176, 15, 33, 12), kIdRate);
     CArrowPair* rateArrows = AddArrowPair(Dlu(176, 27, 33, 11), kIdRateArrows, m_rateBox);
     AddGroup(tr("Sensitivity"), Dlu(7, 44, 42, 163));
     AddLabel(tr("High"), Dlu(12, 56, 31, 8), 0, Qt::AlignHCenter | Qt::AlignTop);
     m_sensitivity = new QSlider(Qt::Vertical, this);
-    Place(m_sensitivity, Dlu(18, 64, 20, 130), kIdSensitivity);
+    Place(m_sensitivity, Dlu(18, 64, 20, 128), kIdSensitivity);
     m_sensitivity->setAccessibleName(tr("Sensitivity"));
     AddLabel(tr("Low"), Dlu(12, 193, 31, 8), 0, Qt::AlignHCenter | Qt::AlignTop);
     AddGroup(QString(), Dlu(55, 44, 221, 153));

@@ -10,13 +10,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
+#include <cmath>
 
 namespace {
-
-int MulDivRound(int value, int mul, int div) {
-    const long long p = static_cast<long long>(value) * mul;
-    return static_cast<int>(p >= 0 ? (p + div / 2) / div : -((-p + div / 2) / div));
-}
 
 QString IdName(int id) { return QStringLiteral("id%1").arg(id); }
 
@@ -26,12 +22,12 @@ CDialogUnits::CDialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
     const int width =
         metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    m_baseX = std::max(kMinBaseX, (width / 26 + 1) / 2);
-    m_baseY = std::max(kMinBaseY, metrics.height());
+    m_baseX = std::max(kMinBaseX, width / 52.0);
+    m_baseY = std::max(kMinBaseY, static_cast<double>(metrics.height()));
 }
 
-int CDialogUnits::X(int dlu) const { return MulDivRound(dlu, m_baseX, 4); }
-int CDialogUnits::Y(int dlu) const { return MulDivRound(dlu, m_baseY, 8); }
+int CDialogUnits::X(int dlu) const { return static_cast<int>(std::lround(dlu * m_baseX / 4)); }
+int CDialogUnits::Y(int dlu) const { return static_cast<int>(std::lround(dlu * m_baseY / 8)); }
 
 CSetupPage::CSetupPage(const CSetupServices& services, const CDialogUnits& units, QWidget* parent)
     : QWidget(parent), m_services(services), m_units(units) {}
@@ -104,6 +100,8 @@ QLabel* CSetupPage::AddLabel(const QString& text, QRect dlu, int id, Qt::Alignme
 QCheckBox* CSetupPage::AddCheck(const QString& text, QRect dlu, int id) {
     auto* box = new QCheckBox(text, this);
     Place(box, dlu, id);
+    // A wider font must not cut the text; every box has room to its right.
+    box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
     return box;
 }
 

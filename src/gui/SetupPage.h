@@ -42,26 +42,29 @@ struct CSetupServices {
 };
 
 // Dialog units to pixels with the classic rule: x * baseX / 4, y * baseY / 8,
-// base units taken from the dialog's font so that the layout grows with it.
+// base units taken from the dialog's font (average letter width, line height)
+// so that the layout grows with it.
 class CDialogUnits {
 public:
     explicit CDialogUnits(const QFont& font);
-    CDialogUnits(int baseX, int baseY) : m_baseX(baseX), m_baseY(baseY) {}
+    CDialogUnits(double baseX, double baseY) : m_baseX(baseX), m_baseY(baseY) {}
     int X(int dlu) const;
     int Y(int dlu) const;
     QRect Rect(int x, int y, int w, int h) const { return QRect(X(x), Y(y), X(w), Y(h)); }
-    int BaseX() const { return m_baseX; }
-    int BaseY() const { return m_baseY; }
+    double BaseX() const { return m_baseX; }
+    double BaseY() const { return m_baseY; }
 
     // Never smaller than these, so that the region selector (211 x 137 units)
     // covers at least the 320 x 240 frame and the conversion of its corners
     // between window pixels and frame coordinates comes back unchanged.
-    static constexpr int kMinBaseX = 7;
-    static constexpr int kMinBaseY = 15;
+    static constexpr double kMinBaseX = 7;
+    static constexpr double kMinBaseY = 15;
 
 private:
-    int m_baseX;
-    int m_baseY;
+    // Kept unrounded: the texts were fitted to their controls, and a rounded
+    // width unit would squeeze them with some fonts.
+    double m_baseX;
+    double m_baseY;
 };
 
 // A page of the setup dialog. It edits its own copy of its settings (its held
