@@ -57,7 +57,8 @@ BENCHMARK(BM_DetectorPass32);
 void BM_BurntInLines(benchmark::State& state) {
     auto px = Scene(3);
     CFrameTextPainter painter;
-    const std::string stamp = std::string(CSurveillanceController::kWatermark) + "06/DEC/05  14:03:27.41";
+    const std::string stamp =
+        std::string(CSurveillanceController::kWatermark) + "06/DEC/05  14:03:27.41";
     for (auto _ : state) {
         painter.Setup(px.data(), 320, 240, 50, 50, 50, 32);
         painter.DrawText(0, 230, stamp);
@@ -102,7 +103,8 @@ public:
     bool IsRunning() const override { return true; }
     int GetFrame(uint8_t*& pixels, bool fetch) override {
         if (fetch)
-            std::memcpy(m_buffer.data() + kFrameHeaderSize, m_frames[m_next ^= 1].data(), kPixelBytes);
+            std::memcpy(m_buffer.data() + kFrameHeaderSize, m_frames[m_next ^= 1].data(),
+                        kPixelBytes);
         pixels = m_buffer.data() + kFrameHeaderSize;
         return static_cast<int>(m_buffer.size());
     }

@@ -9,10 +9,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/wait.h>
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -79,7 +79,9 @@ std::string StampOfFolder(const std::string& folder) {
         return "";
     for (size_t i = 0; i < form.size(); ++i) {
         const char f = form[i], c = folder[i];
-        const bool ok = f == '0' ? (c >= '0' && c <= '9') : f == 'A' ? (c >= 'A' && c <= 'Z') : c == f;
+        const bool ok = f == '0'   ? (c >= '0' && c <= '9')
+                        : f == 'A' ? (c >= 'A' && c <= 'Z')
+                                   : c == f;
         if (!ok)
             return "";
     }
@@ -100,14 +102,15 @@ TEST(HeadlessSurveillance, BoxInAVirtualSceneGivesOneStampedStillsFolder) {
                    "# grey scene, white box from second 4 to 6\n"
                    "Scene|lavfi:color=c=gray:s=320x240:r=20,noise=alls=8:allf=t,"
                    "drawbox=x=100:y=80:w=120:h=80:color=white:t=fill:enable='between(t,4,6)'\n");
-    WriteFileBytes(home + "/oculon.ini", "MOTION_WRM=2\nCAPTURE_JPG=1\nCAPTURE_MIN_S=3\nVIDEO_OPA=100\n"
-                                         "<VIDEO_OVE>E2E CAMERA 1</VIDEO_OVE>\n"
-                                         "<VIDEO_SRC>Scene</VIDEO_SRC>\n");
+    WriteFileBytes(home + "/oculon.ini",
+                   "MOTION_WRM=2\nCAPTURE_JPG=1\nCAPTURE_MIN_S=3\nVIDEO_OPA=100\n"
+                   "<VIDEO_OVE>E2E CAMERA 1</VIDEO_OVE>\n"
+                   "<VIDEO_SRC>Scene</VIDEO_SRC>\n");
     int exitStatus = -1;
     const std::string out =
         RunCommand("OCULON_DEVICES='" + dir.File("devices.txt") +
-                   "' SDL_AUDIODRIVER=dummy timeout 60 '" OCULON_HEADLESS_EXE "' --home '" + home +
-                   "' --run-for 12 2>/dev/null",
+                       "' SDL_AUDIODRIVER=dummy timeout 60 '" OCULON_HEADLESS_EXE "' --home '" +
+                       home + "' --run-for 12 2>/dev/null",
                    &exitStatus);
     EXPECT_EQ(exitStatus, 0) << "a clean end (sanitizer builds fail here on a finding)";
 
@@ -152,9 +155,10 @@ TEST(HeadlessSurveillance, BoxInAVirtualSceneGivesOneStampedStillsFolder) {
     EXPECT_LT(BandMismatch(grey, 0, "E2E CAMERA 1"), 0.03);
     EXPECT_LT(BandMismatch(grey, 230, std::string(CSurveillanceController::kWatermark) + stamp),
               0.03);
-    EXPECT_GT(BandMismatch(grey, 230, std::string(CSurveillanceController::kWatermark) +
-                                          "01/JAN/00  00:00:00.00"),
-              0.05)
+    EXPECT_GT(
+        BandMismatch(grey, 230,
+                     std::string(CSurveillanceController::kWatermark) + "01/JAN/00  00:00:00.00"),
+        0.05)
         << "the comparison tells stamps apart";
     // The box is in the picture: white in the middle, grey around it.
     EXPECT_GT(grey[120 * 320 + 160], 220);
@@ -171,8 +175,8 @@ TEST(HeadlessSurveillance, WithoutADeviceNothingIsRecorded) {
     int exitStatus = -1;
     const std::string out =
         RunCommand("OCULON_DEVICES='" + dir.File("devices.txt") +
-                   "' SDL_AUDIODRIVER=dummy timeout 60 '" OCULON_HEADLESS_EXE "' --home '" + home +
-                   "' --run-for 2.5 2>/dev/null",
+                       "' SDL_AUDIODRIVER=dummy timeout 60 '" OCULON_HEADLESS_EXE "' --home '" +
+                       home + "' --run-for 2.5 2>/dev/null",
                    &exitStatus);
     EXPECT_EQ(exitStatus, 0);
     std::vector<std::string> status;
@@ -181,6 +185,7 @@ TEST(HeadlessSurveillance, WithoutADeviceNothingIsRecorded) {
             status.push_back(line.substr(8));
         EXPECT_NE(line.rfind("still: ", 0), 0u) << line;
     }
-    EXPECT_EQ(status, (std::vector<std::string>{"No video input device!", "closing down..."})) << out;
+    EXPECT_EQ(status, (std::vector<std::string>{"No video input device!", "closing down..."}))
+        << out;
     EXPECT_TRUE(fs::is_empty(home + "/captured"));
 }

@@ -15,7 +15,9 @@ namespace {
 constexpr int kStride32 = kFrameWidth * 4;
 constexpr int kStride16 = kFrameWidth * 2;
 
-uint16_t Word(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Word(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 } // namespace
 
@@ -68,8 +70,8 @@ void Row32(const uint8_t* rows, int32_t (*sums)[3]) {
         for (int y = 0; y < 8; ++y, p += kStride32) {
             const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
             const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-            even = _mm_add_epi16(even, _mm_add_epi16(_mm_and_si128(a, lowBytes),
-                                                     _mm_and_si128(c, lowBytes)));
+            even = _mm_add_epi16(
+                even, _mm_add_epi16(_mm_and_si128(a, lowBytes), _mm_and_si128(c, lowBytes)));
             odd = _mm_add_epi16(odd, _mm_add_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(c, 8)));
         }
         // Lanes alternate channel pairs; fold the four pixels onto lanes 0 and 1.
@@ -109,8 +111,12 @@ void Row16(const uint8_t* rows, int32_t (*sums)[3]) {
 
 #else
 
-void Row32(const uint8_t* rows, int32_t (*sums)[3]) { Row32Plain(rows, sums); }
-void Row16(const uint8_t* rows, int32_t (*sums)[3]) { Row16Plain(rows, sums); }
+void Row32(const uint8_t* rows, int32_t (*sums)[3]) {
+    Row32Plain(rows, sums);
+}
+void Row16(const uint8_t* rows, int32_t (*sums)[3]) {
+    Row16Plain(rows, sums);
+}
 
 #endif
 

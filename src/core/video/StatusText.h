@@ -6,7 +6,7 @@ struct CStatusInputs {
     bool closeRequested = false;
     bool sourceRunning = false;
     int armCountdown = 0;
-    int warmUp = 10; // MOTION_WRM
+    int warmUp = 10;        // MOTION_WRM
     bool recording = false; // the controller's m_recording
     bool motion = false;
     bool mailSending = false;

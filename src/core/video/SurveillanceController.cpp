@@ -186,7 +186,8 @@ void CSurveillanceController::RecordStep() {
     if (m_recording != m_previousRecording) {
         if (m_recording) {
             m_previousRecording = true;
-            m_moviePath = m_settings.CAPTURE_PTH + "/" + CStillWriter::BaseName(m_stampText) + ".wmv";
+            m_moviePath =
+                m_settings.CAPTURE_PTH + "/" + CStillWriter::BaseName(m_stampText) + ".wmv";
             if (m_services.recorder)
                 m_services.recorder->Start(m_moviePath, m_settings.CAPTURE_FPS);
             m_frameNumber = 1;

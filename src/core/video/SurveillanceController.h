@@ -109,7 +109,7 @@ private:
 
     CMotionDetector m_detector;
     CStillWriter m_stills;
-    CFrameImage m_movieFrame; // reused copy handed to the movie recorder
+    CFrameImage m_movieFrame;    // reused copy handed to the movie recorder
     uint8_t* m_pixels = nullptr; // pixel area of the frame fetched last
     bool m_imageFailed = false;
 

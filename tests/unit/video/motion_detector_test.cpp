@@ -26,7 +26,9 @@ struct Frame32 {
     }
 };
 
-int Index(int col, int rowFromTop) { return col * 30 + rowFromTop; }
+int Index(int col, int rowFromTop) {
+    return col * 30 + rowFromTop;
+}
 
 struct DetectorRun {
     CMotionDetector detector;
@@ -117,8 +119,8 @@ TEST(MotionDetector, DefaultRegionAdmitsColumns10To30AndRows7To21) {
 }
 
 TEST(MotionDetector, InvertedRegionAdmitsNothingAndClearsEveryCell) {
-    for (const CMotionRegion region : {CMotionRegion{200, 100, -240, 240},     // left > right
-                                       CMotionRegion{0, 320, 200, 40}}) {      // top > bottom
+    for (const CMotionRegion region : {CMotionRegion{200, 100, -240, 240}, // left > right
+                                       CMotionRegion{0, 320, 200, 40}}) {  // top > bottom
         DetectorRun run;
         run.region = region;
         run.cells.fill(4);

@@ -60,8 +60,8 @@ protected:
         m_settings->CAPTURE_JPG = 1;
         m_source.m_noise = true;
         CSurveillanceServices services{&m_source, &m_recorder, nullptr, &m_mailer, &m_painter};
-        m_controller = std::make_unique<CSurveillanceController>(*m_settings, m_clock, m_motionOn,
-                                                                 services);
+        m_controller =
+            std::make_unique<CSurveillanceController>(*m_settings, m_clock, m_motionOn, services);
     }
     void NextStep() {
         const int fetches = m_source.m_fetches;

@@ -29,8 +29,8 @@ protected:
 
     CSurveillanceController& Make() {
         CSurveillanceServices services{&m_source, &m_recorder, &m_sound, &m_mailer, &m_painter};
-        m_controller = std::make_unique<CSurveillanceController>(*m_settings, m_clock, m_motionOn,
-                                                                 services);
+        m_controller =
+            std::make_unique<CSurveillanceController>(*m_settings, m_clock, m_motionOn, services);
         return *m_controller;
     }
     // Ticks every 5 ms until `ms` of the clock; true when a step fetched a frame.
@@ -123,8 +123,8 @@ TEST_F(ControllerTest, OneMotionRecordsFromTheNextStepForTheHoldTime) {
 
     NextStep();
     ASSERT_EQ(m_recorder.m_starts.size(), 1u);
-    const std::string expected = m_settings->CAPTURE_PTH + "/" +
-                                 CStillWriter::BaseName(c.m_stampText) + ".wmv";
+    const std::string expected =
+        m_settings->CAPTURE_PTH + "/" + CStillWriter::BaseName(c.m_stampText) + ".wmv";
     EXPECT_EQ(m_recorder.m_starts[0], expected);
     EXPECT_EQ(c.m_moviePath, expected);
     EXPECT_EQ(m_recorder.m_fps, 20);
@@ -211,7 +211,8 @@ TEST_F(ControllerTest, SwitchTurnsDetectionOffAndOnAndSilencesTheSiren) {
     EXPECT_EQ(m_recorder.m_frames, frames) << "the open movie gets no frames while off";
     EXPECT_TRUE(m_recorder.m_open);
     c.KeepCountdownInRange();
-    EXPECT_EQ(c.m_armCountdown, m_settings->MOTION_WRM + 1) << "the range rule applies only when on";
+    EXPECT_EQ(c.m_armCountdown, m_settings->MOTION_WRM + 1)
+        << "the range rule applies only when on";
 
     c.ToggleDetection();
     EXPECT_TRUE(m_motionOn);
@@ -262,8 +263,8 @@ TEST_F(ControllerTest, SetupBracketEndsTheCaptureBeforeTheDialogAndRearms) {
 
 TEST_F(ControllerTest, SetupBracketEndsAStillsOnlyCaptureToo) {
     CSurveillanceServices services{&m_source, nullptr, &m_sound, &m_mailer, &m_painter};
-    m_controller = std::make_unique<CSurveillanceController>(*m_settings, m_clock, m_motionOn,
-                                                             services);
+    m_controller =
+        std::make_unique<CSurveillanceController>(*m_settings, m_clock, m_motionOn, services);
     NextStep();
     NextStep();
     m_source.Block(1, 1, 255);
