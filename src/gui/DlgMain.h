@@ -1,28 +1,114 @@
 #pragma once
 #include <QDialog>
+#include <QPoint>
+#include <QRect>
 #include <QTimer>
+#include <QUrl>
 
+#include <array>
+#include <functional>
+
+class CAppSettings;
+class CSkinButton;
+class CStartSignal;
+class CStatusWnd;
+class CTrayIcon;
+class CVideoWnd;
 class IClock;
+class QEventLoop;
 
-// The program's main window; it drives everything through its 5 ms tick.
+// The program's main window: four skinned buttons, the status panel, the
+// window-shade button and the live video. Its initialisation creates the
+// window-bound objects; its 5 ms tick drives the whole program and carries out
+// the deferred close. The application objects must exist (CreateAll) first.
 class DLG_Main : public QDialog {
     Q_OBJECT
 public:
-    explicit DLG_Main(const IClock& clock, QWidget* parent = nullptr);
-
+    static constexpr int kTimerId = 102;
     static constexpr int kTickMs = 5;
 
+    using UrlOpener = std::function<void(const QUrl&)>;
+
+    explicit DLG_Main(const IClock& clock, QWidget* parent = nullptr);
+    ~DLG_Main() override;
+
+    // Shows the window (unless it starts hidden in the tray) and runs until the
+    // deferred close ends it.
+    int Run();
+    // One tick of the main timer.
+    void Tick();
+    bool Ended() const { return m_ended; }
+
+    // Where pages and folders are opened (the desktop's handler by default).
+    void SetUrlOpener(UrlOpener opener) { m_openUrl = std::move(opener); }
+
+    // The commands of the buttons and the tray menu, by their identifiers.
+    void OnCommand(int id);
+
+    // Position of the window for a saved (x, y): centred in `work` when y lies
+    // more than 8 pixels above it, else pulled inside it.
+    static QPoint PlacePosition(int x, int y, QSize client, const QRect& work);
+
+    // The user guide and the archive folder as the buttons open them.
+    static QUrl UserGuideUrl();
+    QUrl ArchiveUrl() const;
+
+    // A close asked for from outside (SIGTERM, SIGINT); safe in a signal handler.
+    static void RequestCloseFromSignal();
+
+    CSkinButton* Button(int id) const;
+    CVideoWnd* VideoWnd() const { return m_videoWnd; }
+    CStatusWnd* StatusWnd() const { return m_statusWnd; }
+    CTrayIcon* TrayIcon() const { return m_tray; }
+    bool SkinsApplied() const { return m_skinsApplied; }
+
 public slots:
-    // Esc and the close box ask for the deferred close instead of ending at once.
+    // Enter does nothing.
+    void accept() override;
+    // Esc and the close box: hide to the tray in tray mode, else ask for the close.
     void reject() override;
+    void setVisible(bool visible) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
-    void OnTimer();
+    void CreateControls();
+    void Initialise();
+    void AttachSkins();
+    bool AttachSkin(CSkinButton* button, const char* stem);
+    void PlaceWindow();
+    // The window-shade steps; `toggle` is false for the rolled-up layout at start.
+    void ApplyShade(bool toggle);
+    void OpenUserGuide();
+    void OpenArchive();
+    void RunSetup();
+    void EndDialog();
 
     const IClock& m_clock;
+    CAppSettings& m_settings;
     QTimer m_timer;
+    UrlOpener m_openUrl;
+    bool m_initialised = false;
+    bool m_skinsApplied = false;
+    bool m_ended = false;
+    QEventLoop* m_loop = nullptr;
+    QPoint m_lastSaved{-1, -1};
+
+    // Buttons 1001, 1005, 1006, 1007 and 1003, owned by the dialog.
+    CSkinButton* m_help = nullptr;
+    CSkinButton* m_setup = nullptr;
+    CSkinButton* m_motion = nullptr;
+    CSkinButton* m_browse = nullptr;
+    CSkinButton* m_shade = nullptr;
+    // Owned by the application objects (deleted by DestroyAll).
+    CVideoWnd* m_videoWnd = nullptr;
+    CStatusWnd* m_statusWnd = nullptr;
+    CTrayIcon* m_tray = nullptr;
+    CStartSignal* m_startSignal = nullptr;
 };

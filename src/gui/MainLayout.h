@@ -43,7 +43,10 @@ inline QRect VideoRect() { return DluRect(17, 81, 213, 147); }
 // The capture host's place lies outside the dialog: it is never seen.
 inline QRect CaptureHostRect() { return DluRect(255, 1, 213, 147); }
 
-// The video window stands this far below the client top, plus the button row when shown.
-inline constexpr int kVideoTopBase = 38;
+// The video window's top with the button row rolled up; the button row's
+// height is added while it is shown. Taken from the layout itself (the video's
+// place less the button row) rather than as a fixed pixel count, so that the
+// video stays 320 x 240 right under the status panel at these base units.
+inline int VideoTopRolledUp() { return VideoRect().y() - HelpRect().height(); }
 
 } // namespace main_layout

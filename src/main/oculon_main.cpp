@@ -1,7 +1,8 @@
-// The desktop program: builds the application objects, runs the main window
-// modally, tears everything down in order when it has ended.
+// The desktop program: builds the application objects, runs the main window,
+// tears everything down in order when it has ended.
 #include "DlgMain.h"
 #include "QtMessageSink.h"
+#include "StartSignal.h"
 
 #include "app/AppObjects.h"
 #include "app/Clock.h"
@@ -12,22 +13,42 @@
 
 #include <QApplication>
 #include <chrono>
+#include <csignal>
 #include <thread>
+
+namespace {
+
+void OnStopSignal(int) { DLG_Main::RequestCloseFromSignal(); }
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Message boxes shown while the window sits in the tray must not end the program.
+    QApplication::setQuitOnLastWindowClosed(false);
     CQtMessageSink sink;
     SetMessageSink(&sink);
     SetAppCaption("oculon");
     IgnoreBrokenPipes();
 
-    g_appObjects.CreateAll(ResolveHomeFolder(), ExecutablePath(),
-                           CCommandLine::JoinArguments(argc, argv));
+    // A program already running in tray mode on this home folder comes up instead.
+    const std::string home = ResolveHomeFolder();
+    if (CStartSignal::SignalRunning(CStartSignal::ServerName(home)))
+        return 0;
+
+    // A session that ends asks politely: the close saves the settings as usual.
+    struct sigaction sa {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+
+    g_appObjects.CreateAll(home, ExecutablePath(), CCommandLine::JoinArguments(argc, argv));
     if (g_appObjects.m_pCommandLine->m_bDelayStart)
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
     {
         DLG_Main dialog(CSystemClock::Instance());
-        dialog.exec();
+        dialog.Run();
         g_appObjects.DestroyAll();
     }
     SetMessageSink(nullptr);

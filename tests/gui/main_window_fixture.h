@@ -1,0 +1,129 @@
+#pragma once
+#include "GuiTestApp.h"
+#include "ManualClock.h"
+#include "RecordingSinks.h"
+#include "TempDir.h"
+
+#include "DataFiles.h"
+#include "DlgMain.h"
+#include "SetupDialogHost.h"
+
+#include "app/AppFlags.h"
+#include "app/AppObjects.h"
+#include "app/AppSettings.h"
+#include "app/HomeFolder.h"
+#include "app/TagParser.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QUrl>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+inline QString SourceData() { return QStringLiteral(OCULON_SOURCE_DIR "/data"); }
+inline QString SourceDocs() { return QStringLiteral(OCULON_SOURCE_DIR "/docs"); }
+
+inline void ResetProcessFlags() {
+    g_bCloseRequested = false;
+    g_bModalOpen = false;
+    g_bRestartOnClose = false;
+    g_appObjects.m_bMotionOn = true;
+}
+
+inline void SendKey(QWidget* target, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &release);
+}
+
+inline void SendClick(QWidget* target, QPoint down, QPoint up) {
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(down), target->mapToGlobal(QPointF(down)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(up), target->mapToGlobal(QPointF(up)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &release);
+}
+
+// Renders a widget the way its paint handler draws it.
+inline QImage Grab(QWidget* widget) {
+    return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The whole program's objects in a home folder of their own: settings written
+// beforehand, the application objects, then the main window.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        GuiTestApp();
+        QApplication::setQuitOnLastWindowClosed(false);
+        // No sound card on a build machine: SDL's silent driver instead of a message.
+        ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+        ::unsetenv("OCULON_DEVICES");
+        data_files::SetSearchFolders({SourceData(), SourceDocs()});
+        ResetProcessFlags();
+    }
+
+    void TearDown() override {
+        Stop();
+        data_files::SetSearchFolders({});
+        ::unsetenv("OCULON_DEVICES");
+        ResetProcessFlags();
+    }
+
+    // Writes the settings file before the program starts.
+    void WriteSettings(const std::function<void(CAppSettings&)>& edit) {
+        CTagParser parser(false);
+        CAppSettings settings(parser, home.Folder(), ExecutablePath());
+        edit(settings);
+        settings.Save();
+    }
+
+    // A virtual camera that delivers a plain grey scene.
+    void UseVirtualCamera() {
+        WriteFileBytes(home.File("devices.txt"),
+                       "Grey Scene|lavfi:color=c=0x606060:size=320x240:rate=25\n");
+        ::setenv("OCULON_DEVICES", home.File("devices.txt").c_str(), 1);
+    }
+
+    void Start(const std::string& commandLine = "") {
+        g_appObjects.CreateAll(home.Folder(), ExecutablePath(), commandLine);
+        dialog = std::make_unique<DLG_Main>(clock);
+        dialog->SetUrlOpener([this](const QUrl& url) { opened.push_back(url); });
+        setupPages.clear();
+        setup_dialog::Install([this](int page) {
+            setupPages.push_back(page);
+            modalDuringSetup = g_bModalOpen;
+        });
+    }
+
+    // Ends the program as its main does: teardown after the window has ended.
+    void Stop() {
+        if (!dialog)
+            return;
+        dialog->hide();
+        g_appObjects.DestroyAll();
+        dialog.reset();
+        ResetProcessFlags();
+    }
+
+    CAppSettings& Settings() { return *g_appObjects.m_pSettings; }
+    std::string SettingsText() { return ReadFileBytes(home.File("oculon.ini")); }
+
+    CTempDir home;
+    CManualClock clock;
+    CRecordingMessageSink messages;
+    std::unique_ptr<DLG_Main> dialog;
+    std::vector<QUrl> opened;
+    std::vector<int> setupPages;
+    bool modalDuringSetup = false;
+};

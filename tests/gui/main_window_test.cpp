@@ -1,0 +1,261 @@
+// The main window as the user meets it: placement, the window shade, the
+// buttons, the keyboard, and the deferred close.
+#include "main_window_fixture.h"
+
+#include "MainLayout.h"
+#include "SkinButton.h"
+#include "StatusWnd.h"
+#include "VideoWnd.h"
+
+#include "video/SurveillanceController.h"
+
+#include <QScreen>
+
+using namespace main_layout;
+
+namespace {
+
+QRect WorkArea() { return QGuiApplication::primaryScreen()->availableGeometry(); }
+
+} // namespace
+
+TEST(MainWindowLayout, DialogUnitsGiveTheDescribedPixelLayout) {
+    EXPECT_EQ(ClientSize(), QSize(372, 400));
+    EXPECT_EQ(HelpRect(), QRect(0, 3, 93, 96));
+    EXPECT_EQ(BrowseRect(), QRect(279, 3, 93, 96));
+    EXPECT_EQ(StatusRect(), QRect(26, 101, 320, 31));
+    EXPECT_EQ(ShadeRect(), QRect(347, 104, 26, 31));
+    // The video area is 320 pixels wide; the window itself is made 320 x 240.
+    EXPECT_EQ(VideoRect().topLeft(), QPoint(26, 132));
+    EXPECT_EQ(VideoRect().width(), 320);
+    EXPECT_EQ(CaptureHostRect().left(), 383); // beyond the dialog's width
+}
+
+TEST(MainWindowPlacement, SavedPositionsAreClampedOrCentred) {
+    const QRect work(0, 0, 1024, 768);
+    const QSize client(372, 400);
+    // The default -4096 and anything more than 8 pixels above the top centre.
+    EXPECT_EQ(DLG_Main::PlacePosition(-4096, -4096, client, work), QPoint(326, 184));
+    EXPECT_EQ(DLG_Main::PlacePosition(100, -9, client, work), QPoint(326, 184));
+    // Eight pixels above is still a position: pulled down to the top.
+    EXPECT_EQ(DLG_Main::PlacePosition(100, -8, client, work), QPoint(100, 0));
+    // Partly off the right and bottom edges: pulled back inside.
+    EXPECT_EQ(DLG_Main::PlacePosition(900, 700, client, work), QPoint(652, 368));
+    EXPECT_EQ(DLG_Main::PlacePosition(-50, 20, client, work), QPoint(0, 20));
+    EXPECT_EQ(DLG_Main::PlacePosition(10, 20, client, work), QPoint(10, 20));
+    // A work area that does not start at 0 (a panel on the left or top).
+    const QRect shifted(48, 30, 1000, 700);
+    EXPECT_EQ(DLG_Main::PlacePosition(0, 25, client, shifted), QPoint(48, 30));
+    EXPECT_EQ(DLG_Main::PlacePosition(0, -4096, client, shifted), QPoint(48 + 314, 30 + 150));
+}
+
+TEST_F(MainWindowTest, FirstStartIsCentredWithTheButtonsShown) {
+    Start();
+    const QRect work = WorkArea();
+    const QPoint centre(work.left() + (work.width() - 372) / 2,
+                        work.top() + (work.height() - 400) / 2);
+    EXPECT_EQ(dialog->pos(), centre);
+    EXPECT_EQ(Settings().APP_POSX, centre.x());
+    EXPECT_EQ(Settings().APP_POSY, centre.y());
+    EXPECT_TRUE(dialog->windowTitle().startsWith("Oculon V2.07 ")) << dialog->windowTitle().toStdString();
+    dialog->show();
+    for (int id : {kIdHelp, kIdSetup, kIdMotion, kIdBrowse, kIdShade})
+        EXPECT_TRUE(dialog->Button(id)->isVisible()) << id;
+    EXPECT_EQ(Settings().m_shadeHeight, 96);
+    // The window-bound objects are the application's, in their places.
+    EXPECT_EQ(g_appObjects.m_pVideoWnd, dialog->VideoWnd());
+    EXPECT_EQ(g_appObjects.m_pStatusWnd, dialog->StatusWnd());
+    ASSERT_NE(g_appObjects.m_pController, nullptr);
+    EXPECT_EQ(dialog->VideoWnd()->geometry(), QRect(26, 132, 320, 240));
+    EXPECT_EQ(dialog->StatusWnd()->geometry(), StatusRect());
+    // No camera on a build machine: said once, and the program runs on.
+    EXPECT_EQ(messages.m_messages.size(), 1u);
+    EXPECT_EQ(g_appObjects.m_pTrayIcon, nullptr);
+}
+
+TEST_F(MainWindowTest, SavedPositionOffTheScreenIsPulledBackAndStored) {
+    const QRect work = WorkArea();
+    WriteSettings([&](CAppSettings& s) {
+        s.APP_POSX = work.right() - 100;
+        s.APP_POSY = work.bottom() - 50;
+    });
+    Start();
+    const QPoint expected(work.left() + work.width() - 372, work.top() + work.height() - 400);
+    EXPECT_EQ(dialog->pos(), expected);
+    EXPECT_EQ(Settings().APP_POSX, expected.x());
+    EXPECT_EQ(Settings().APP_POSY, expected.y());
+}
+
+TEST_F(MainWindowTest, EveryMoveIsWrittenToTheSettingsFile) {
+    Start();
+    dialog->show();
+    QApplication::processEvents();
+    dialog->move(40, 60);
+    QApplication::processEvents();
+    EXPECT_EQ(Settings().APP_POSX, 40);
+    EXPECT_EQ(Settings().APP_POSY, 60);
+    EXPECT_NE(SettingsText().find("APP_POSX=40\n"), std::string::npos);
+    EXPECT_NE(SettingsText().find("APP_POSY=60\n"), std::string::npos);
+    dialog->move(41, 60);
+    QApplication::processEvents();
+    EXPECT_NE(SettingsText().find("APP_POSX=41\n"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, MaximizingHidesTheShadeButtonAndKeepsThePosition) {
+    Start();
+    dialog->show();
+    dialog->move(40, 60);
+    QApplication::processEvents();
+    dialog->showMaximized();
+    QApplication::processEvents();
+    EXPECT_FALSE(dialog->Button(kIdShade)->isVisible());
+    EXPECT_EQ(Settings().APP_POSX, 40);
+    EXPECT_EQ(Settings().APP_POSY, 60);
+    // The video fills the larger window; the status panel keeps its size.
+    EXPECT_GT(dialog->VideoWnd()->width(), 320);
+    EXPECT_EQ(dialog->StatusWnd()->width(), 320);
+    dialog->showNormal();
+    QApplication::processEvents();
+    EXPECT_TRUE(dialog->Button(kIdShade)->isVisible());
+}
+
+TEST_F(MainWindowTest, ShadeRollsTheButtonsUpAndTheChoiceSurvivesARestart) {
+    Start();
+    dialog->show();
+    const int height = dialog->height();
+    dialog->Button(kIdShade)->click();
+    EXPECT_EQ(Settings().APP_BUTS, 0);
+    for (int id : {kIdHelp, kIdSetup, kIdMotion, kIdBrowse})
+        EXPECT_FALSE(dialog->Button(id)->isVisible()) << id;
+    EXPECT_EQ(dialog->height(), height - 96);
+    EXPECT_EQ(dialog->StatusWnd()->y(), StatusRect().y() - 96);
+    EXPECT_EQ(dialog->Button(kIdShade)->y(), ShadeRect().y() - 96);
+    EXPECT_EQ(dialog->VideoWnd()->y(), VideoTopRolledUp());
+    EXPECT_EQ(dialog->VideoWnd()->geometry().bottom(), dialog->height() - 28 - 1);
+
+    // Teardown writes the file; the next start is rolled up at once.
+    Stop();
+    EXPECT_NE(SettingsText().find("APP_BUTS=0\n"), std::string::npos);
+    Start();
+    dialog->show();
+    EXPECT_EQ(Settings().APP_BUTS, 0);
+    EXPECT_FALSE(dialog->Button(kIdHelp)->isVisible());
+    EXPECT_EQ(dialog->height(), height - 96);
+    EXPECT_EQ(dialog->StatusWnd()->y(), StatusRect().y() - 96);
+
+    dialog->Button(kIdShade)->click();
+    EXPECT_EQ(Settings().APP_BUTS, 1);
+    EXPECT_TRUE(dialog->Button(kIdHelp)->isVisible());
+    EXPECT_EQ(dialog->height(), height);
+    EXPECT_EQ(dialog->StatusWnd()->y(), StatusRect().y());
+    EXPECT_EQ(dialog->VideoWnd()->y(), VideoTopRolledUp() + 96);
+}
+
+TEST_F(MainWindowTest, MotionButtonSwitchesDetectionOffAndOnAgain) {
+    Start();
+    CSurveillanceController& controller = *g_appObjects.m_pController;
+    EXPECT_EQ(controller.m_armCountdown, 10);
+    controller.m_armCountdown = 4;
+    controller.m_firstPass = false;
+
+    dialog->Button(kIdMotion)->click();
+    EXPECT_FALSE(g_appObjects.m_bMotionOn);
+    EXPECT_EQ(controller.m_armCountdown, 11);
+    EXPECT_TRUE(controller.m_firstPass);
+    dialog->Tick(); // an off switch is not pulled back into range
+    EXPECT_EQ(controller.m_armCountdown, 11);
+
+    controller.m_firstPass = false;
+    dialog->Button(kIdMotion)->click();
+    EXPECT_TRUE(g_appObjects.m_bMotionOn);
+    EXPECT_EQ(controller.m_armCountdown, 10);
+    EXPECT_TRUE(controller.m_firstPass);
+}
+
+TEST_F(MainWindowTest, SetupButtonRunsTheBracketAndKeepsDetectionOff) {
+    Start();
+    CSurveillanceController& controller = *g_appObjects.m_pController;
+    dialog->Button(kIdMotion)->click(); // off
+    controller.m_armCountdown = 3;      // whatever the dialog did
+    dialog->Button(kIdSetup)->click();
+    ASSERT_EQ(setupPages, std::vector<int>{0});
+    EXPECT_TRUE(modalDuringSetup);
+    EXPECT_FALSE(g_bModalOpen);
+    EXPECT_EQ(controller.m_armCountdown, 11);
+}
+
+TEST_F(MainWindowTest, HelpAndBrowseOpenTheGuideAndTheArchive) {
+    WriteSettings([&](CAppSettings& s) { s.CAPTURE_PTH = home.File("archive"); });
+    Start();
+    dialog->Button(kIdHelp)->click();
+    SendKey(dialog.get(), Qt::Key_F1);
+    dialog->Button(kIdBrowse)->click();
+    ASSERT_EQ(opened.size(), 3u);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(SourceDocs() + "/userguide.md"));
+    EXPECT_EQ(opened[1], opened[0]);
+    EXPECT_EQ(opened[2], QUrl::fromLocalFile(QString::fromStdString(home.File("archive"))));
+}
+
+TEST_F(MainWindowTest, EnterDoesNothing) {
+    Start();
+    dialog->show();
+    const QString title = dialog->windowTitle();
+    for (int id : {kIdHelp, kIdSetup, kIdMotion, kIdBrowse, kIdShade}) {
+        dialog->Button(id)->setFocus();
+        SendKey(dialog->Button(id), Qt::Key_Return);
+        SendKey(dialog->Button(id), Qt::Key_Enter);
+    }
+    SendKey(dialog.get(), Qt::Key_Return);
+    EXPECT_TRUE(opened.empty());
+    EXPECT_TRUE(setupPages.empty());
+    EXPECT_TRUE(g_appObjects.m_bMotionOn);
+    EXPECT_EQ(Settings().APP_BUTS, 1);
+    EXPECT_FALSE(g_bCloseRequested);
+    EXPECT_EQ(dialog->windowTitle(), title);
+    dialog->Tick();
+    EXPECT_FALSE(dialog->Ended());
+}
+
+TEST_F(MainWindowTest, EscapeAsksForTheCloseWhichEndsAtTheNextTick) {
+    Start();
+    dialog->show();
+    SendKey(dialog.get(), Qt::Key_Escape);
+    EXPECT_EQ(dialog->windowTitle(), "Oculon Closing...");
+    EXPECT_TRUE(g_bCloseRequested);
+    EXPECT_FALSE(dialog->Ended());
+    EXPECT_TRUE(dialog->isVisible());
+    dialog->Tick();
+    EXPECT_TRUE(dialog->Ended());
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    // Run after the end returns at once instead of waiting for a close that was.
+    EXPECT_EQ(dialog->Run(), QDialog::Rejected);
+}
+
+TEST_F(MainWindowTest, TheCloseBoxAsksForTheCloseToo) {
+    Start();
+    dialog->show();
+    EXPECT_FALSE(dialog->close());
+    EXPECT_TRUE(g_bCloseRequested);
+    EXPECT_EQ(dialog->windowTitle(), "Oculon Closing...");
+}
+
+TEST_F(MainWindowTest, CloseWaitsWhileTheSetupDialogIsOpen) {
+    Start();
+    g_bCloseRequested = true;
+    g_bModalOpen = true;
+    dialog->Tick();
+    clock.Advance(60'000);
+    dialog->Tick();
+    EXPECT_FALSE(dialog->Ended());
+    g_bModalOpen = false;
+    dialog->Tick();
+    EXPECT_TRUE(dialog->Ended());
+}
+
+TEST_F(MainWindowTest, RunReturnsWhenTheTimerHasCarriedOutTheClose) {
+    Start();
+    QTimer::singleShot(0, dialog.get(), [this] { SendKey(dialog.get(), Qt::Key_Escape); });
+    EXPECT_EQ(dialog->Run(), QDialog::Rejected);
+    EXPECT_TRUE(dialog->Ended());
+}
