@@ -5,8 +5,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
-DLG_FolderSelect::DLG_FolderSelect(const QString& title, const char* initialFolder,
-                                   QWidget* parent, unsigned flags)
+DLG_FolderSelect::DLG_FolderSelect(const QString& title, const char* initialFolder, QWidget* parent,
+                                   unsigned flags)
     : m_title(title), m_initialFolder(initialFolder ? initialFolder : ""), m_parent(parent),
       m_flags(flags) {}
 
@@ -20,7 +20,9 @@ int DLG_FolderSelect::ResultFor(const QUrl& chosen, std::string& path) {
 int DLG_FolderSelect::DoModal() {
     // A window title has one line: the two lines of the text meet at a blank.
     QString caption = m_title;
-    caption.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace('\n', ' ').replace('\r', ' ');
+    caption.replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+        .replace('\n', ' ')
+        .replace('\r', ' ');
     QFileDialog browser(m_parent ? m_parent->window() : nullptr, caption);
     browser.setFileMode(QFileDialog::Directory);
     browser.setOption(QFileDialog::ShowDirsOnly, true);

@@ -9,9 +9,9 @@
 #include "app/AppObjects.h"
 #include "app/AppSettings.h"
 #include "record/WavePlayer.h"
+#include "update/SiteUrls.h"
 #include "video/SurveillanceController.h"
 #include "video/capture/VideoSourceWnd.h"
-#include "update/SiteUrls.h"
 
 #include <QDesktopServices>
 #include <QPushButton>
@@ -76,7 +76,9 @@ void DLG_Setup::accept() {
     QDialog::accept();
 }
 
-QUrl DLG_Setup::HelpUrl() { return QUrl(QString::fromStdString(UserGuideUrl())); }
+QUrl DLG_Setup::HelpUrl() {
+    return QUrl(QString::fromStdString(UserGuideUrl()));
+}
 
 void DLG_Setup::OnHelp() {
     const QUrl url = HelpUrl();

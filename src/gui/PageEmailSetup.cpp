@@ -50,8 +50,8 @@ DLG_SetupEmail::DLG_SetupEmail(const CSetupServices& services, const CDialogUnit
         label->setWordWrap(false);
         label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
     }
-    m_dependents = {m_movieBox, m_previewBox, serverLabel, toLabel,    fromLabel,
-                    customLabel, m_serverEdit, m_toEdit,     m_fromEdit, m_customEdit};
+    m_dependents = {m_movieBox,  m_previewBox, serverLabel, toLabel,    fromLabel,
+                    customLabel, m_serverEdit, m_toEdit,    m_fromEdit, m_customEdit};
     for (QCheckBox* box : {m_enableBox, m_movieBox, m_previewBox})
         connect(box, &QCheckBox::clicked, this, [this] { ReadControls(); });
     UpdateControls();

@@ -31,14 +31,13 @@ DLG_SetupMotion::DLG_SetupMotion(const CSetupServices& services, const CDialogUn
     m_sensitivity->setAccessibleName(tr("Sensitivity"));
     AddLabel(tr("Low"), Dlu(12, 193, 31, 8), 0, Qt::AlignHCenter | Qt::AlignTop);
     AddGroup(QString(), Dlu(55, 44, 221, 153));
-    m_rectangleBox =
-        AddCheck(tr("Limit detection to user defined rectangle"), Dlu(60, 44, 145, 10), kIdRectangle);
+    m_rectangleBox = AddCheck(tr("Limit detection to user defined rectangle"), Dlu(60, 44, 145, 10),
+                              kIdRectangle);
     // It sits on the frame line of the group like a title.
     m_rectangleBox->setAutoFillBackground(true);
     m_rectangleBox->resize(m_rectangleBox->sizeHint().width(), m_rectangleBox->height());
     m_region = new CRegionSelectWnd(this, m_units.Rect(60, 55, 211, 137), services.sourceRunning,
-                                    services.currentImage,
-                                    services.settings->MOTION_R_ENA > 0);
+                                    services.currentImage, services.settings->MOTION_R_ENA > 0);
     m_region->setObjectName(QStringLiteral("id%1").arg(kIdRegion));
     m_showBox = AddCheck(tr("Show detected motion in Oculons main window."), Dlu(60, 200, 211, 8),
                          kIdShowMotion);
@@ -119,7 +118,9 @@ void DLG_SetupMotion::ReadControls() {
     ShowRegion();
 }
 
-void DLG_SetupMotion::ShowRegion() { m_region->setVisible(m_held.rEna > 0); }
+void DLG_SetupMotion::ShowRegion() {
+    m_region->setVisible(m_held.rEna > 0);
+}
 
 void DLG_SetupMotion::Save(CAppSettings& settings) {
     ReadControls();

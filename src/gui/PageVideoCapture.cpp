@@ -14,7 +14,7 @@ DLG_SetupCapture::DLG_SetupCapture(const CSetupServices& services, const CDialog
                                    QWidget* parent)
     : CSetupPage(services, units, parent) {
     const CAppSettings& s = *services.settings;
-    m_held = {s.CAPTURE_WMV, s.CAPTURE_JPG,   s.CAPTURE_JPQ, s.CAPTURE_MIN_S,
+    m_held = {s.CAPTURE_WMV,   s.CAPTURE_JPG, s.CAPTURE_JPQ, s.CAPTURE_MIN_S,
               s.CAPTURE_MAX_S, s.CAPTURE_FPS, s.CAPTURE_PTH};
 
     AddGroup(tr("Folder to archive to (local or network path):"), Dlu(6, 3, 271, 29));

@@ -24,9 +24,9 @@ DLG_SetupVideoDevice::DLG_SetupVideoDevice(const CSetupServices& services,
     m_combo->setFixedHeight(std::max(m_combo->sizeHint().height(), m_units.Y(12)));
     AddGroup(tr("Overlay title text (max 32 characters):"), Dlu(7, 43, 269, 32));
     m_titleEdit = AddEdit(Dlu(16, 55, 251, 12), kIdTitle);
-    QGroupBox* opacityGroup = AddGroup(
-        WithLimits(tr("Overlay opacity (MIN ... MAX):"), kOpacityMin, kOpacityMax),
-        Dlu(7, 78, 269, 32), kIdOpacityGroup);
+    QGroupBox* opacityGroup =
+        AddGroup(WithLimits(tr("Overlay opacity (MIN ... MAX):"), kOpacityMin, kOpacityMax),
+                 Dlu(7, 78, 269, 32), kIdOpacityGroup);
     CArrowPair* arrows = new CArrowPair(this);
     Place(arrows, Dlu(15, 90, 31, 13), kIdOpacityArrows);
     m_opacityBox = AddNumberBox(Dlu(47, 90, 40, 13), kIdOpacity);

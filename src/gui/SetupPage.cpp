@@ -14,20 +14,26 @@
 
 namespace {
 
-QString IdName(int id) { return QStringLiteral("id%1").arg(id); }
+QString IdName(int id) {
+    return QStringLiteral("id%1").arg(id);
+}
 
 } // namespace
 
 CDialogUnits::CDialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int width =
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int width = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     m_baseX = std::max(kMinBaseX, width / 52.0);
     m_baseY = std::max(kMinBaseY, static_cast<double>(metrics.height()));
 }
 
-int CDialogUnits::X(int dlu) const { return static_cast<int>(std::lround(dlu * m_baseX / 4)); }
-int CDialogUnits::Y(int dlu) const { return static_cast<int>(std::lround(dlu * m_baseY / 8)); }
+int CDialogUnits::X(int dlu) const {
+    return static_cast<int>(std::lround(dlu * m_baseX / 4));
+}
+int CDialogUnits::Y(int dlu) const {
+    return static_cast<int>(std::lround(dlu * m_baseY / 8));
+}
 
 CSetupPage::CSetupPage(const CSetupServices& services, const CDialogUnits& units, QWidget* parent)
     : QWidget(parent), m_services(services), m_units(units) {}
@@ -49,11 +55,17 @@ int CSetupPage::ReadNumber(const QLineEdit* box) {
     return ok ? value : 0;
 }
 
-void CSetupPage::WriteNumber(QLineEdit* box, int value) { box->setText(QString::number(value)); }
+void CSetupPage::WriteNumber(QLineEdit* box, int value) {
+    box->setText(QString::number(value));
+}
 
-void CSetupPage::SetTicked(QCheckBox* box, int held) { box->setChecked(held > 0); }
+void CSetupPage::SetTicked(QCheckBox* box, int held) {
+    box->setChecked(held > 0);
+}
 
-int CSetupPage::Ticked(const QCheckBox* box) { return box->isChecked() ? 1 : 0; }
+int CSetupPage::Ticked(const QCheckBox* box) {
+    return box->isChecked() ? 1 : 0;
+}
 
 QString CSetupPage::WithLimits(QString text, int minimum, int maximum) {
     text.replace(QStringLiteral("MIN"), QString::number(minimum));

@@ -116,7 +116,9 @@ protected:
 };
 
 // Convenience for the tables: a rectangle in dialog units.
-inline QRect Dlu(int x, int y, int w, int h) { return QRect(x, y, w, h); }
+inline QRect Dlu(int x, int y, int w, int h) {
+    return QRect(x, y, w, h);
+}
 
 // The first `count` characters of UTF-8 text (never a part of a character).
 std::string CutToCharacters(const std::string& text, size_t count);

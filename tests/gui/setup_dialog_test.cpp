@@ -41,10 +41,10 @@ TEST_F(SetupDialog, HostLayoutAndInitialPage) {
     EXPECT_EQ(dialog->HelpButton()->text(), "Help...");
     EXPECT_EQ(dialog->LatestVersionButton()->text(), "Get latest version");
     // Every control of every page lies inside the tab control's page area.
-    for (QWidget* page : {static_cast<QWidget*>(dialog->VideoDevicePage()),
-                          static_cast<QWidget*>(dialog->MotionPage()),
-                          static_cast<QWidget*>(dialog->CapturePage()),
-                          static_cast<QWidget*>(dialog->EmailPage())}) {
+    for (QWidget* page :
+         {static_cast<QWidget*>(dialog->VideoDevicePage()),
+          static_cast<QWidget*>(dialog->MotionPage()), static_cast<QWidget*>(dialog->CapturePage()),
+          static_cast<QWidget*>(dialog->EmailPage())}) {
         tabs->setCurrentWidget(page);
         for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             EXPECT_TRUE(page->rect().contains(child->geometry()))
@@ -92,7 +92,8 @@ TEST_F(SetupDialog, OkWithAnotherDeviceRestartsTheCapture) {
     EXPECT_EQ(deviceStarts, 1);
     EXPECT_EQ(deviceAtStart, "cam B");
     EXPECT_EQ(resets, 1);
-    EXPECT_NE(ReadFileBytes(SettingsPath()).find("<VIDEO_SRC>cam B</VIDEO_SRC>"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(SettingsPath()).find("<VIDEO_SRC>cam B</VIDEO_SRC>"),
+              std::string::npos);
 }
 
 TEST_F(SetupDialog, CancelKeepsEverything) {

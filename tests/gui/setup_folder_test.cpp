@@ -60,7 +60,8 @@ TEST_F(FolderBrowse, CancelKeepsTheFolderAndTheBrowserStartsOnIt) {
     ASSERT_TRUE(watch.Acted());
     EXPECT_EQ(title, "Folder to archive movies to: movies are saved in .WMV format");
     ASSERT_EQ(selected.size(), 1);
-    EXPECT_EQ(std::filesystem::path(selected[0].toStdString()), std::filesystem::path(archive.Path()));
+    EXPECT_EQ(std::filesystem::path(selected[0].toStdString()),
+              std::filesystem::path(archive.Path()));
     EXPECT_EQ(page->HeldValues().folder, archive.Path());
     EXPECT_EQ(page->ControlAs<QLineEdit>(1026)->text().toStdString(), archive.Path());
 }

@@ -115,11 +115,10 @@ TEST_F(SetupLayout, EveryTextFitsItsControlAndNoneOverlapWithTheSystemFont) {
 TEST_F(SetupLayout, VersionCheckTextFits) {
     DLG_CheckVersion check(nullptr, [](const QUrl&) {});
     check.show();
-    check.StatusText()->SetStatusText(
-        "There's a newer version available: V2.10\r\r"
-        "Pressing the 'Get new version...' button below\r"
-        "will cause the application to shut down\r"
-        "before directing you to the download page.");
+    check.StatusText()->SetStatusText("There's a newer version available: V2.10\r\r"
+                                      "Pressing the 'Get new version...' button below\r"
+                                      "will cause the application to shut down\r"
+                                      "before directing you to the download page.");
     check.GetNewButton()->setEnabled(true);
     CStatusLabel* label = check.StatusText();
     EXPECT_LE(label->heightForWidth(label->width()), label->height());

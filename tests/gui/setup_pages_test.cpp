@@ -69,7 +69,8 @@ TEST_F(PagesTest, NumberBoxesAreReadOnlyAndStepWithUpAndDown) {
 TEST_F(PagesTest, LabelsShowTheLimitsInPlaceOfMinAndMax) {
     auto dialog = MakeDialog();
     const DLG_SetupCapture* capture = dialog->CapturePage();
-    EXPECT_EQ(capture->ControlAs<QLabel>(1064)->text(), "Minimum capture length (1 ... 60 seconds)");
+    EXPECT_EQ(capture->ControlAs<QLabel>(1064)->text(),
+              "Minimum capture length (1 ... 60 seconds)");
     EXPECT_EQ(capture->ControlAs<QLabel>(1065)->text(),
               "Maximum capture length (10 ... 300 seconds)");
     EXPECT_EQ(capture->ControlAs<QLabel>(1062)->text(), "Movie Frames per second  (1 ... 60 FPS)");
@@ -167,7 +168,8 @@ TEST_F(PagesTest, EmailControlsFollowTheSendSwitchAndKeepTheirContents) {
     settings->EMAIL_CUS = "line one\r\nline two";
     auto dialog = MakeDialog(3);
     DLG_SetupEmail* email = dialog->EmailPage();
-    const std::vector<int> dependents = {1018, 1027, 1021, 1022, 1025, 1023, 1019, 1017, 1024, 1020};
+    const std::vector<int> dependents = {1018, 1027, 1021, 1022, 1025,
+                                         1023, 1019, 1017, 1024, 1020};
     for (int id : dependents)
         EXPECT_TRUE(email->Control(id)->isEnabled()) << id;
     email->ControlAs<QCheckBox>(1026)->click();

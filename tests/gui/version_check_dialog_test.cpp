@@ -112,11 +112,10 @@ TEST_F(VersionDialog, OwnVersionAndOlderAreTheLatest) {
 TEST_F(VersionDialog, NewerVersionsAreOffered) {
     PutVersionFile("<VER>2.08</VER>");
     auto check = Checked();
-    EXPECT_EQ(check->StatusText()->StatusText(),
-              "There's a newer version available: V2.08\r\r"
-              "Pressing the 'Get new version...' button below\r"
-              "will cause the application to shut down\r"
-              "before directing you to the download page.");
+    EXPECT_EQ(check->StatusText()->StatusText(), "There's a newer version available: V2.08\r\r"
+                                                 "Pressing the 'Get new version...' button below\r"
+                                                 "will cause the application to shut down\r"
+                                                 "before directing you to the download page.");
     EXPECT_TRUE(check->GetNewButton()->isEnabled());
     PutVersionFile("<VER> 3.1 beta</VER>");
     auto beta = Checked();

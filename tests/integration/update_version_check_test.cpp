@@ -50,7 +50,8 @@ TEST_F(UpdateAgainstHttpServer, OwnAndOlderVersionsReportTheOwnVersion) {
         PutVersionFile(file);
         const CVersionCheckResult r = Check();
         EXPECT_FALSE(r.newer) << file;
-        EXPECT_EQ(r.text, "You already have the latest version: V2.07\r\rCheck this screen later...");
+        EXPECT_EQ(r.text,
+                  "You already have the latest version: V2.07\r\rCheck this screen later...");
     }
     EXPECT_TRUE(messages.m_messages.empty());
 }
@@ -89,9 +90,9 @@ TEST_F(UpdateAgainstHttpServer, ProgressTextsFollowTheFetch) {
     PutVersionFile("<VER>2.10</VER>" + std::string(10000, '.'));
     const CVersionCheckResult r = Check();
     EXPECT_TRUE(r.newer);
-    for (const char* step : {"Connecting to socket address ", "Connected to socket address",
-                             "Sending request...", "Request sent", "Response received",
-                             "Read 10015 bytes"})
+    for (const char* step :
+         {"Connecting to socket address ", "Connected to socket address", "Sending request...",
+          "Request sent", "Response received", "Read 10015 bytes"})
         EXPECT_TRUE(window.Saw(step)) << step;
     // Reads are reported with growing totals, at most 4095 bytes apart.
     int previous = 0;
@@ -104,7 +105,8 @@ TEST_F(UpdateAgainstHttpServer, ProgressTextsFollowTheFetch) {
         previous = total;
     }
     EXPECT_EQ(previous, 10015);
-    const auto connecting = std::find(window.texts.begin(), window.texts.end(), "Sending request...");
+    const auto connecting =
+        std::find(window.texts.begin(), window.texts.end(), "Sending request...");
     const auto received = std::find(window.texts.begin(), window.texts.end(), "Response received");
     EXPECT_LT(connecting, received);
 }

@@ -46,15 +46,15 @@ class CHttpFolderServer {
 public:
     explicit CHttpFolderServer(const std::string& folder) : m_port(FreeLocalPort()) {
         const std::string port = std::to_string(m_port);
-        const char* argv[] = {"python3", "-m", "http.server", "--bind", "127.0.0.1",
+        const char* argv[] = {"python3",    "-m",          "http.server",  "--bind", "127.0.0.1",
                               port.c_str(), "--directory", folder.c_str(), nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         // Its request log would clutter the test output.
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&m_pid, "python3", &actions, nullptr, const_cast<char**>(argv),
-                         environ) != 0)
+        if (posix_spawnp(&m_pid, "python3", &actions, nullptr, const_cast<char**>(argv), environ) !=
+            0)
             m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
         // Wait until it listens, at most ten seconds.

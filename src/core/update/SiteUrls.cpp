@@ -10,8 +10,14 @@ std::string ProductSiteBase() {
     return base;
 }
 
-std::string VersionFileUrl() { return ProductSiteBase() + "oculon/download/ver.txt"; }
+std::string VersionFileUrl() {
+    return ProductSiteBase() + "oculon/download/ver.txt";
+}
 
-std::string DownloadPageUrl() { return ProductSiteBase() + "oculon/download/index.htm"; }
+std::string DownloadPageUrl() {
+    return ProductSiteBase() + "oculon/download/index.htm";
+}
 
-std::string UserGuideUrl() { return ProductSiteBase() + "oculon/userguide/index.htm"; }
+std::string UserGuideUrl() {
+    return ProductSiteBase() + "oculon/userguide/index.htm";
+}

@@ -40,8 +40,8 @@ struct CurlCallbacks {
             }
             self->Notify(CUpdateSession::kConnectingToServer, &address->addr, address->addrlen);
         }
-        const int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC,
-                                address->protocol);
+        const int fd =
+            ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
         return fd < 0 ? CURL_SOCKET_BAD : fd;
     }
 
@@ -268,8 +268,7 @@ void CUpdateSession::OnStatusCallback(uintptr_t, uint32_t status, const void* in
         if (information && length == 8) {
             uint32_t values[2];
             std::memcpy(values, information, sizeof values);
-            ShowStatus("Request complete, dwResult = %8.8X, dwError = %8.8X", values[0],
-                       values[1]);
+            ShowStatus("Request complete, dwResult = %8.8X, dwError = %8.8X", values[0], values[1]);
         } else {
             ShowStatus("Request complete");
         }

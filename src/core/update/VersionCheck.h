@@ -23,9 +23,9 @@ std::string LatestVersionText();
 bool IsNewerVersion(float version);
 
 struct CVersionCheckResult {
-    bool newer = false;    // the download button is to be offered
-    float version = 0.0f;  // the number read from the file
-    std::string text;      // what the dialog shows
+    bool newer = false;   // the download button is to be offered
+    float version = 0.0f; // the number read from the file
+    std::string text;     // what the dialog shows
 };
 
 // The verdict for a finished download; `parser` must not report misses.

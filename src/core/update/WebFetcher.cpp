@@ -20,7 +20,9 @@ std::string Cut(std::string text) {
 
 CWebFetcher::CWebFetcher() = default;
 
-CWebFetcher::~CWebFetcher() { CloseSession(); }
+CWebFetcher::~CWebFetcher() {
+    CloseSession();
+}
 
 bool CWebFetcher::OpenSession(const char* agent, IStatusWindow* statusWindow) {
     CloseSession();
@@ -78,4 +80,6 @@ bool CWebFetcher::Download(const std::string& url, std::string& out, const char*
     return true;
 }
 
-void CWebFetcher::CloseSession() { m_pSession.reset(); }
+void CWebFetcher::CloseSession() {
+    m_pSession.reset();
+}

@@ -69,8 +69,8 @@ TEST(UpdateSession, CallbackOnlyWhenSwitchedOnAndWithoutWindowKeepsText) {
     session.SetStatusWindow(&window);
     std::string headers;
     // Not a usable URL: fails before any connection, with the callback off.
-    const auto result = session.Get("ftp://127.0.0.1/x", [](const char*, size_t) { return true; },
-                                    headers);
+    const auto result = session.Get(
+        "ftp://127.0.0.1/x", [](const char*, size_t) { return true; }, headers);
     EXPECT_FALSE(result.ok);
     EXPECT_FALSE(result.error.empty());
     EXPECT_TRUE(window.texts.empty());

@@ -20,8 +20,8 @@ CVersionCheckResult Evaluate(std::string_view body) {
 }
 
 TEST(VersionCheckVerdict, VersionsUpToOwnPlusHalfAHundredthAreNotNewer) {
-    for (const char* body : {"<VER>2.07</VER>", "<VER>2.075</VER>", "<VER>1.99</VER>",
-                             "<VER>abc</VER>"}) {
+    for (const char* body :
+         {"<VER>2.07</VER>", "<VER>2.075</VER>", "<VER>1.99</VER>", "<VER>abc</VER>"}) {
         const CVersionCheckResult r = Evaluate(body);
         EXPECT_FALSE(r.newer) << body;
         EXPECT_EQ(r.text, kOwnVersionText) << body;
@@ -51,8 +51,8 @@ TEST(VersionCheckVerdict, MissingTagsAndFailedDownload) {
     const std::string unreadable =
         "Unable to read latest version from server!\r\rCheck this screen later...";
     CRecordingMessageSink sink;
-    for (const char* body : {"", "<html>404</html>", "<VER></VER>", "<VER>2.08", "2.08</VER>",
-                             "</VER><VER>"})
+    for (const char* body :
+         {"", "<html>404</html>", "<VER></VER>", "<VER>2.08", "2.08</VER>", "</VER><VER>"})
         EXPECT_EQ(Evaluate(body).text, unreadable) << body;
     const CTagParser parser(false);
     const CVersionCheckResult failed = EvaluateVersionFile(false, "<VER>9.0</VER>", parser);
