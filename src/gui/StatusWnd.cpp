@@ -129,9 +129,9 @@ void CStatusWnd::paintEvent(QPaintEvent* event) {
     p.fillRect(rect(), Qt::white);
 
     p.setPen(Qt::black);
-    p.setFont(PointFont("Tahoma", 8));
     QString text = m_status;
     text.replace("\r\n", "\n");
+    p.setFont(NarrowedToFit(PointFont("Tahoma", 8), text.split('\n'), 160));
     p.drawText(QRect(f, 0, 160, h), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
 
     p.setRenderHint(QPainter::SmoothPixmapTransform);

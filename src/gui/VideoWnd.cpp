@@ -128,10 +128,10 @@ void CVideoWnd::PaintCountdown(QPainter& p) {
     const QRect box1(0, 0, 320, 80), box2(0, 80, 320, 160);
     const int flags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
     p.setClipRect(box1);
-    p.setFont(PointFont("Tahoma", 50));
+    p.setFont(NarrowedToFit(PointFont("Tahoma", 50), {line1}, box1.width()));
     p.drawText(box1, flags, line1);
     p.setClipRect(box2);
-    p.setFont(PointFont("Tahoma", 100));
+    p.setFont(NarrowedToFit(PointFont("Tahoma", 100), {line2}, box2.width()));
     p.drawText(box2, flags, line2);
     p.restore();
 }

@@ -1,0 +1,182 @@
+// Skinned buttons with all, some or none of their pictures, and tray mode.
+#include "main_window_fixture.h"
+
+#include "MainLayout.h"
+#include "SkinButton.h"
+#include "TrayIcon.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+
+using namespace main_layout;
+
+namespace {
+
+const int kAllButtons[] = {kIdHelp, kIdSetup, kIdMotion, kIdBrowse, kIdShade};
+
+class SkinTest : public MainWindowTest {
+protected:
+    // A data folder holding copies of the named pictures only.
+    void UseSkins(const QStringList& names) {
+        const QString folder = QString::fromStdString(home.File("skins"));
+        QDir().mkpath(folder);
+        for (const QString& name : names)
+            QFile::copy(SourceData() + "/" + name, folder + "/" + name);
+        data_files::SetSearchFolders({folder});
+    }
+
+    static QStringList AllSkinFiles() {
+        QStringList names;
+        for (const char* stem : {"button_oculon", "button_setup", "button_motion", "button_browse",
+                                 "button_windowshade"})
+            names << QString(stem) + "_u.jpg" << QString(stem) + "_d.jpg";
+        return names;
+    }
+};
+
+} // namespace
+
+TEST_F(SkinTest, WithoutPicturesEveryButtonIsPlainWithItsText) {
+    UseSkins({});
+    Start();
+    EXPECT_TRUE(dialog->SkinsApplied());
+    for (int id : kAllButtons)
+        EXPECT_FALSE(dialog->Button(id)->IsOwnerDraw()) << id;
+    EXPECT_EQ(dialog->Button(kIdHelp)->text(), "help and\ninformation\nonline");
+    EXPECT_EQ(dialog->Button(kIdSetup)->text(), "application\nsetup");
+    EXPECT_EQ(dialog->Button(kIdMotion)->text(), "motion\ndetection\non/off");
+    EXPECT_EQ(dialog->Button(kIdBrowse)->text(), "browse\ncaptured\nvideo");
+    EXPECT_EQ(dialog->Button(kIdShade)->text(), "^");
+    // Plain buttons still work.
+    dialog->Button(kIdMotion)->click();
+    EXPECT_FALSE(g_appObjects.m_bMotionOn);
+}
+
+TEST_F(SkinTest, AMissingPressedPictureLeavesOnlyThatButtonPlain) {
+    QStringList names = AllSkinFiles();
+    names.removeAll("button_setup_d.jpg");
+    UseSkins(names);
+    Start();
+    for (int id : kAllButtons)
+        EXPECT_EQ(dialog->Button(id)->IsOwnerDraw(), id != kIdSetup) << id;
+}
+
+TEST_F(SkinTest, AnUndecodablePictureLeavesTheButtonPlain) {
+    UseSkins(AllSkinFiles());
+    WriteFileBytes(home.File("skins/button_browse_u.jpg"), "not a picture");
+    Start();
+    EXPECT_FALSE(dialog->Button(kIdBrowse)->IsOwnerDraw());
+    EXPECT_TRUE(dialog->Button(kIdHelp)->IsOwnerDraw());
+}
+
+TEST_F(SkinTest, SkinnedButtonsShowTheirPicturesUnscaledAndThePressedOneWhileDown) {
+    UseSkins(AllSkinFiles());
+    Start();
+    dialog->show();
+    for (int id : kAllButtons)
+        EXPECT_TRUE(dialog->Button(id)->IsOwnerDraw()) << id;
+    CSkinButton* help = dialog->Button(kIdHelp);
+    const QImage up(SourceData() + "/button_oculon_u.jpg");
+    const QImage down(SourceData() + "/button_oculon_d.jpg");
+    ASSERT_FALSE(up.isNull());
+    EXPECT_EQ(up.size(), help->size()); // drawn for the button's pixel size
+
+    auto shot = [&] { return help->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    const QImage normal = shot();
+    for (QPoint p : {QPoint(5, 5), QPoint(46, 35), QPoint(46, 80), QPoint(90, 93)})
+        EXPECT_EQ(normal.pixel(p), up.convertToFormat(QImage::Format_RGB32).pixel(p)) << p.x();
+    help->setDown(true);
+    EXPECT_EQ(shot().pixel(46, 35), down.convertToFormat(QImage::Format_RGB32).pixel(46, 35));
+    EXPECT_NE(shot(), normal);
+    help->setDown(false);
+    EXPECT_EQ(shot(), normal);
+}
+
+TEST_F(SkinTest, APictureLargerThanItsButtonIsCutAtTheEdges) {
+    GuiTestApp();
+    const QString folder = QString::fromStdString(home.File("big"));
+    QDir().mkpath(folder);
+    QImage big(200, 200, QImage::Format_RGB32);
+    big.fill(QColor(0, 0, 255));
+    big.save(folder + "/big_u.jpg", "JPG", 95);
+    big.save(folder + "/big_d.jpg", "JPG", 95);
+    data_files::SetSearchFolders({folder});
+    QWidget parent;
+    CSkinButton button("plain", &parent);
+    button.resize(40, 30);
+    ASSERT_TRUE(button.LoadImages("big_u.jpg", "big_d.jpg"));
+    button.SetOwnerDraw(true);
+    const QImage shot = button.grab().toImage();
+    EXPECT_EQ(shot.size(), QSize(40, 30));
+    EXPECT_GT(qBlue(shot.pixel(39, 29)), 240);
+    // The normal picture alone is not enough.
+    CSkinButton half("half", &parent);
+    QFile::remove(folder + "/big_d.jpg");
+    EXPECT_FALSE(half.LoadImages("big_u.jpg", "big_d.jpg"));
+}
+
+TEST_F(MainWindowTest, TrayModeWithoutANotificationAreaSaysSoAndRunsAsAWindow) {
+    Start("CMDARG_STRAY");
+    CTrayIcon* tray = dialog->TrayIcon();
+    ASSERT_NE(tray, nullptr);
+    EXPECT_EQ(g_appObjects.m_pTrayIcon, tray);
+    EXPECT_NE(std::find(messages.Texts().begin(), messages.Texts().end(),
+                        "Unable to register tray icon!"),
+              messages.Texts().end());
+    EXPECT_FALSE(tray->HasIcon());
+    // Hidden with no icon would be out of reach: the window shows, and Esc closes.
+    EXPECT_FALSE(tray->IsHidden());
+    EXPECT_FALSE(dialog->windowFlags() & Qt::WindowMinimizeButtonHint);
+    dialog->show();
+    EXPECT_TRUE(dialog->isVisible());
+    SendKey(dialog.get(), Qt::Key_Escape);
+    EXPECT_TRUE(g_bCloseRequested);
+    dialog->Tick();
+    EXPECT_TRUE(dialog->Ended());
+}
+
+TEST_F(MainWindowTest, TrayHidingRestoringAndTheMenu) {
+    Start("CMDARG_STRAY");
+    CTrayIcon* tray = dialog->TrayIcon();
+    ASSERT_NE(tray, nullptr);
+    dialog->show();
+
+    tray->HideToTray();
+    EXPECT_FALSE(dialog->isVisible());
+    dialog->show(); // nothing shows a window that sits in the tray
+    EXPECT_FALSE(dialog->isVisible());
+
+    tray->RestoreFromTray();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(tray->RaiseCount(), 3);
+    for (int i = 2; i >= 0; --i) {
+        dialog->Tick();
+        EXPECT_EQ(tray->RaiseCount(), i);
+    }
+    dialog->Tick();
+    EXPECT_EQ(tray->RaiseCount(), 0);
+
+    QStringList texts;
+    for (QAction* action : tray->Menu().actions())
+        texts << (action->isSeparator() ? QString("-") : action->text());
+    EXPECT_EQ(texts, (QStringList{"Show Window", "Browse captured", "Website", "User Guide", "-",
+                                  "Close"}));
+    EXPECT_EQ(CTrayIcon::TipText(), "Oculon\nleft click to show\nright click for menu");
+
+    tray->HideToTray();
+    tray->Menu().actions()[0]->trigger(); // Show Window
+    EXPECT_TRUE(dialog->isVisible());
+    tray->Menu().actions()[1]->trigger(); // Browse captured
+    tray->Menu().actions()[3]->trigger(); // User Guide
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], dialog->ArchiveUrl());
+    EXPECT_EQ(opened[1], DLG_Main::UserGuideUrl());
+    EXPECT_FALSE(g_bCloseRequested);
+    tray->Menu().actions()[5]->trigger(); // Close
+    EXPECT_TRUE(g_bCloseRequested);
+    // The menu's Close does not rename the window; the close runs as usual.
+    EXPECT_NE(dialog->windowTitle(), "Oculon Closing...");
+    dialog->Tick();
+    EXPECT_TRUE(dialog->Ended());
+}

@@ -1,0 +1,211 @@
+// The video window: the frame stretched to the window, the countdown text,
+// the motion markers and the detection rectangle; its place in the parent;
+// and the depth watch behind its paints.
+#include "window_fakes.h"
+
+#include "DepthWatch.h"
+#include "MainLayout.h"
+#include "OffscreenDC.h"
+#include "VideoWnd.h"
+
+#include <QPaintEvent>
+
+namespace {
+
+class VideoWindowTest : public WindowTest {
+protected:
+    VideoWindowTest() {
+        AddPlaceholder(main_layout::kIdVideo, main_layout::VideoRect());
+        video = std::make_unique<CVideoWnd>(&parent, main_layout::kIdVideo, *controller, *settings,
+                                            &source);
+        controller->m_image = SolidImage(0x30, 0x30, 0x30);
+        settings->MOTION_WRM = 10;
+    }
+
+    QImage Paint(QSize size) {
+        video->resize(size);
+        return video->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+    std::unique_ptr<CVideoWnd> video;
+};
+
+} // namespace
+
+TEST_F(VideoWindowTest, TakesThePlaceholderCornerAndFitsTheParentLater) {
+    EXPECT_EQ(video->geometry(), QRect(26, 132, 320, 240));
+    settings->m_shadeHeight = 96;
+    settings->APP_BUTS = 1;
+    parent.resize(600, 500); // maximised: the margins of creation are kept
+    video->FitToParent();
+    EXPECT_EQ(video->geometry(), QRect(26, 132, 600 - 26 - 26, 500 - 28 - 132));
+    settings->APP_BUTS = 0;
+    parent.resize(372, 304);
+    video->FitToParent();
+    EXPECT_EQ(video->geometry(), QRect(26, 36, 320, 240));
+}
+
+TEST_F(VideoWindowTest, FrameIsStretchedOverTheWholeWindowAndPaintedOpaque) {
+    controller->m_armCountdown = 0;
+    settings->MOTION_SHO = 0;
+    for (QSize size : {QSize(320, 240), QSize(640, 480), QSize(200, 100)}) {
+        const QImage shot = Paint(size);
+        EXPECT_EQ(shot.pixel(0, 0), qRgb(0x30, 0x30, 0x30));
+        EXPECT_EQ(shot.pixel(size.width() - 1, size.height() - 1), qRgb(0x30, 0x30, 0x30));
+    }
+    // No running source: the background only.
+    source.running = false;
+    EXPECT_EQ(Paint(QSize(320, 240)).pixel(100, 100), qRgb(0, 0, 0));
+}
+
+TEST_F(VideoWindowTest, CountdownShowsOffOrTheSecondsLeft) {
+    EXPECT_EQ(CVideoWnd::CountdownLine1(11, 10), "detection is");
+    EXPECT_EQ(CVideoWnd::CountdownLine2(11, 10), "OFF");
+    EXPECT_EQ(CVideoWnd::CountdownLine1(7, 10), "armed in");
+    EXPECT_EQ(CVideoWnd::CountdownLine2(7, 10), "7");
+
+    controller->m_armCountdown = 7;
+    const QImage armed = Paint(QSize(320, 240));
+    const QRect seven = BoundingBox(armed.copy(0, 80, 320, 160), IsGreenish);
+    ASSERT_TRUE(seven.isValid());
+    // One digit, centred: narrower than a third of the window and about the middle.
+    EXPECT_LT(seven.width(), 110);
+    EXPECT_NEAR(seven.center().x(), 160, 20);
+    EXPECT_TRUE(BoundingBox(armed.copy(0, 0, 320, 80), IsGreenish).isValid());
+
+    controller->m_armCountdown = 11;
+    const QImage off = Paint(QSize(320, 240));
+    const QRect word = BoundingBox(off.copy(0, 80, 320, 160), IsGreenish);
+    EXPECT_GT(word.width(), seven.width() * 2); // "OFF" is wider than "7"
+    EXPECT_NE(off, armed);
+}
+
+TEST_F(VideoWindowTest, CountdownTextKeepsItsSizeWhenTheWindowGrows) {
+    controller->m_armCountdown = 7;
+    const QRect small = BoundingBox(Paint(QSize(320, 240)), IsGreenish);
+    const QRect large = BoundingBox(Paint(QSize(640, 480)), IsGreenish);
+    ASSERT_TRUE(small.isValid());
+    EXPECT_EQ(small, large);
+    // Nothing of it is recorded: the frame image is untouched.
+    EXPECT_EQ(controller->m_image.bgrx[0], 0x30);
+}
+
+TEST_F(VideoWindowTest, MarkersScaleWithTheWindowAndShrinkAtEveryPaint) {
+    controller->m_armCountdown = 0;
+    settings->MOTION_SHO = 1;
+    settings->MOTION_R_ENA = 0;
+    const size_t cell = 10 * 30 + 5; // column 10, row 5
+    controller->m_cells[cell] = 7;
+    const QRect at320 = BoundingBox(Paint(QSize(320, 240)), IsGreenish);
+    EXPECT_EQ(controller->m_cells[cell], 6);
+    controller->m_cells[cell] = 7;
+    const QRect at640 = BoundingBox(Paint(QSize(640, 480)), IsGreenish);
+    ASSERT_TRUE(at320.isValid());
+    ASSERT_TRUE(at640.isValid());
+    // A full cell, half a cell left and down of the cell's corner.
+    EXPECT_NEAR(at320.center().x(), 10 * 8 - 4 + 4, 1);
+    EXPECT_NEAR(at320.center().y(), 5 * 8 + 4 + 4, 1);
+    EXPECT_NEAR(at640.center().x(), 2 * at320.center().x(), 2);
+    EXPECT_NEAR(at640.center().y(), 2 * at320.center().y(), 2);
+    EXPECT_GT(at640.width(), at320.width() + 6);
+
+    // Fresh marks (8) have no size yet; then full size, then smaller; then gone.
+    controller->m_cells[cell] = 8;
+    EXPECT_FALSE(BoundingBox(Paint(QSize(320, 240)), IsGreenish).isValid());
+    const QRect full = BoundingBox(Paint(QSize(320, 240)), IsGreenish);
+    const QRect half = BoundingBox(Paint(QSize(320, 240)), IsGreenish);
+    EXPECT_GT(full.width(), half.width());
+    for (int i = 0; i < 5; ++i)
+        Paint(QSize(320, 240));
+    EXPECT_EQ(controller->m_cells[cell], 0);
+    EXPECT_FALSE(BoundingBox(Paint(QSize(320, 240)), IsGreenish).isValid());
+}
+
+TEST_F(VideoWindowTest, DetectionRectangleScalesWithTheWindow) {
+    controller->m_armCountdown = 0;
+    settings->MOTION_SHO = 1;
+    settings->MOTION_R_ENA = 1;
+    settings->MOTION_R_LEF = 80;
+    settings->MOTION_R_TOP = 60;
+    settings->MOTION_R_RIG = 240;
+    settings->MOTION_R_BOT = 180;
+    const QRect small = BoundingBox(Paint(QSize(320, 240)), IsGreenish);
+    const QRect large = BoundingBox(Paint(QSize(640, 480)), IsGreenish);
+    EXPECT_NEAR(small.left(), 80, 1);
+    EXPECT_NEAR(small.top(), 60, 1);
+    EXPECT_NEAR(small.right(), 240, 1);
+    EXPECT_NEAR(large.left(), 160, 1);
+    EXPECT_NEAR(large.bottom(), 360, 1);
+    // Switched off, and with the markers switched off, nothing is drawn.
+    settings->MOTION_SHO = 0;
+    EXPECT_FALSE(BoundingBox(Paint(QSize(320, 240)), IsGreenish).isValid());
+}
+
+TEST(DepthWatch, SettlesTwiceThenRestartsOnASwitchAndClosesOnOddDepths) {
+    CDepthWatch watch;
+    // The first two paints may settle the depth freely.
+    EXPECT_FALSE(watch.Observe(16).restart);
+    EXPECT_FALSE(watch.Observe(32).restart);
+    EXPECT_FALSE(watch.Observe(32).restart);
+    const CDepthWatch::Verdict toSixteen = watch.Observe(16);
+    EXPECT_TRUE(toSixteen.restart);
+    EXPECT_EQ(toSixteen.depth, 16);
+    EXPECT_FALSE(watch.Observe(16).restart);
+    // "Cannot say" keeps the last good depth and changes nothing.
+    const CDepthWatch::Verdict unknown = watch.Observe(1);
+    EXPECT_EQ(unknown.depth, 16);
+    EXPECT_FALSE(unknown.restart);
+    EXPECT_FALSE(unknown.unsupported);
+    // Anything but 16 or 32 closes; coming back from it is no restart.
+    const CDepthWatch::Verdict odd = watch.Observe(8);
+    EXPECT_TRUE(odd.unsupported);
+    EXPECT_FALSE(odd.restart);
+    EXPECT_FALSE(watch.Observe(32).restart);
+}
+
+TEST_F(VideoWindowTest, PaintsOnTheDisplaysDepthWithoutAskingForARestart) {
+    controller->m_armCountdown = 0;
+    for (int i = 0; i < 4; ++i)
+        Paint(QSize(320, 240));
+    EXPECT_EQ(video->PaintDepth(), 32);
+    EXPECT_FALSE(g_bCloseRequested);
+    EXPECT_FALSE(g_bRestartOnClose);
+}
+
+namespace {
+
+// A widget that paints through the off-screen context and records its size.
+class OffscreenProbe : public QWidget {
+public:
+    void paintEvent(QPaintEvent* event) override {
+        COffscreenDC dc(this, event->rect());
+        pictureSize = dc.PictureSize();
+        if (fill)
+            dc.Painter().fillRect(rect(), Qt::red);
+    }
+    bool fill = false;
+    QSize pictureSize;
+};
+
+} // namespace
+
+TEST(OffscreenDC, EmptyPaintLeavesTheBackgroundAndTheClipLimitsThePicture) {
+    GuiTestApp();
+    OffscreenProbe probe;
+    probe.resize(100, 80);
+    QPalette pal = probe.palette();
+    pal.setColor(QPalette::Window, QColor(10, 120, 200));
+    probe.setPalette(pal);
+    QImage shot(100, 80, QImage::Format_RGB32);
+    shot.fill(Qt::black);
+    probe.render(&shot);
+    EXPECT_EQ(shot.pixel(50, 40), qRgb(10, 120, 200));
+    EXPECT_EQ(probe.pictureSize, QSize(100, 80));
+
+    probe.fill = true;
+    shot.fill(Qt::black);
+    probe.render(&shot, QPoint(), QRegion(20, 10, 30, 25));
+    EXPECT_EQ(probe.pictureSize, QSize(30, 25));
+    EXPECT_EQ(shot.pixel(25, 15), qRgb(255, 0, 0));
+    EXPECT_EQ(shot.pixel(60, 50), qRgb(0, 0, 0)); // outside the box: untouched
+}
