@@ -89,14 +89,16 @@ void DLG_Main::Initialise() {
         // A tool window has no taskbar button.
         setWindowFlag(Qt::WindowMinimizeButtonHint, false);
         setWindowFlag(Qt::Tool, true);
-        m_tray = new CTrayIcon(this, true);
-        g_appObjects.m_pTrayIcon = m_tray;
-        connect(m_tray, &CTrayIcon::CommandChosen, this, &DLG_Main::OnCommand);
+        // Listening first: a second start must find this program even while the
+        // tray's message box (no notification area) is still up.
         m_startSignal = new CStartSignal(CStartSignal::ServerName(m_settings.m_programFolder), this);
         connect(m_startSignal, &CStartSignal::StartRequested, this, [this] {
             if (m_tray)
                 m_tray->RestoreFromTray();
         });
+        m_tray = new CTrayIcon(this, true);
+        g_appObjects.m_pTrayIcon = m_tray;
+        connect(m_tray, &CTrayIcon::CommandChosen, this, &DLG_Main::OnCommand);
     }
 
     const QImage icon = data_files::LoadImage(artwork_names::kWindowIcon);
