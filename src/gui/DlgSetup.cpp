@@ -22,6 +22,9 @@
 DLG_Setup::DLG_Setup(const CSetupServices& services, int initialTab, QWidget* parent)
     : QDialog(parent), m_services(services), m_initialTab(std::clamp(initialTab, 0, 3)) {
     setWindowTitle(tr("Oculon Setup"));
+    // The program's icon, as the main window shows it.
+    if (parent)
+        setWindowIcon(parent->window()->windowIcon());
     const CDialogUnits units(font());
     setFixedSize(units.X(303), units.Y(263));
 

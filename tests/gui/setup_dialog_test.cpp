@@ -7,6 +7,7 @@
 #include "PageVideoDevice.h"
 
 #include "app/AppFlags.h"
+#include "app/AppObjects.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +16,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 
@@ -184,6 +186,25 @@ TEST_F(SetupDialog, OkStoresEveryPage) {
     const std::string file = ReadFileBytes(SettingsPath());
     EXPECT_NE(file.find("MOTION_THR=250\n"), std::string::npos);
     EXPECT_NE(file.find("<CAPTURE_PTH>/tmp/elsewhere</CAPTURE_PTH>"), std::string::npos);
+}
+
+TEST_F(SetupDialog, RunFromTheApplicationObjectsOnTheChosenPage) {
+    EXPECT_EQ(RunSetupDialog(nullptr, 1), QDialog::Rejected); // no settings yet: nothing runs
+    g_appObjects.m_pSettings = settings.get();
+    int page = -1;
+    QTimer::singleShot(0, [&] {
+        if (auto* dlg = qobject_cast<DLG_Setup*>(QApplication::activeModalWidget())) {
+            page = dlg->TabControl()->currentIndex();
+            dlg->MotionPage()->ControlAs<CArrowPair>(1053)->HigherButton()->click();
+            dlg->OkButton()->click();
+        }
+    });
+    const int result = RunSetupDialog(nullptr, 1);
+    g_appObjects.m_pSettings = nullptr;
+    EXPECT_EQ(result, QDialog::Accepted);
+    EXPECT_EQ(page, 1);
+    EXPECT_EQ(settings->MOTION_WRM, 11);
+    EXPECT_NE(ReadFileBytes(SettingsPath()).find("MOTION_WRM=11\n"), std::string::npos);
 }
 
 } // namespace
