@@ -93,51 +93,42 @@ TEST_F(VersionDialog, StartsCheckingWithTheButtonOff) {
     EXPECT_FALSE(check.CheckDone());
 }
 
-TEST_F(VersionDialog, OwnVersionAndOlderAreTheLatest) {
-    for (const char* file : {"<VER>2.07</VER>", "<VER>2.075</VER>"}) {
-        PutVersionFile(file);
-        auto check = Checked();
-        EXPECT_EQ(check->StatusText()->StatusText(),
-                  "You already have the latest version: V2.07\r\rCheck this screen later...")
-            << file;
-        EXPECT_FALSE(check->GetNewButton()->isEnabled()) << file;
-        // Shown with real line breaks.
-        EXPECT_EQ(check->StatusText()->text(),
-                  "You already have the latest version: V2.07\n\nCheck this screen later...");
-    }
-    EXPECT_TRUE(messages.m_messages.empty());
-    EXPECT_FALSE(AnyMessageBox());
-}
-
-TEST_F(VersionDialog, NewerVersionsAreOffered) {
-    PutVersionFile("<VER>2.08</VER>");
-    auto check = Checked();
-    EXPECT_EQ(check->StatusText()->StatusText(), "There's a newer version available: V2.08\r\r"
-                                                 "Pressing the 'Get new version...' button below\r"
-                                                 "will cause the application to shut down\r"
-                                                 "before directing you to the download page.");
-    EXPECT_TRUE(check->GetNewButton()->isEnabled());
-    PutVersionFile("<VER> 3.1 beta</VER>");
-    auto beta = Checked();
-    EXPECT_EQ(beta->StatusText()->StatusText().substr(0, 42),
-              "There's a newer version available: V3.10\r\r");
-    EXPECT_TRUE(beta->GetNewButton()->isEnabled());
-    EXPECT_TRUE(messages.m_messages.empty());
-    EXPECT_FALSE(AnyMessageBox());
-}
-
-TEST_F(VersionDialog, FailuresOnlyShowTheirText) {
-    // No version file: the server's error page has no tags.
-    auto page = Checked();
-    EXPECT_EQ(page->StatusText()->StatusText(),
-              "Unable to read latest version from server!\r\rCheck this screen later...");
-    EXPECT_FALSE(page->GetNewButton()->isEnabled());
+TEST_F(VersionDialog, EachVerdictShowsOnlyItsTextAndOffersTheButtonWhenNewer) {
+    const std::string own =
+        "You already have the latest version: V2.07\r\rCheck this screen later...";
     const std::string nowhere =
         "http://127.0.0.1:" + std::to_string(FreeLocalPort()) + "/oculon/download/ver.txt";
-    auto unreachable = Checked(nowhere);
-    EXPECT_EQ(unreachable->StatusText()->StatusText(),
-              "Unable to contact server!\r\rCheck this screen later...");
-    EXPECT_FALSE(unreachable->GetNewButton()->isEnabled());
+    struct Case {
+        const char* file; // null: no version file, the server's 404 page
+        std::string url;  // empty: the site's version file
+        std::string text; // the dialog's text, or its start for the long offer
+        bool offered;
+    };
+    const Case cases[] = {
+        {"<VER>2.07</VER>", "", own, false},
+        {"<VER>2.075</VER>", "", own, false},
+        {"<VER>2.08</VER>", "",
+         "There's a newer version available: V2.08\r\r"
+         "Pressing the 'Get new version...' button below\r"
+         "will cause the application to shut down\r"
+         "before directing you to the download page.",
+         true},
+        {"<VER> 3.1 beta</VER>", "", "There's a newer version available: V3.10\r\r", true},
+        {nullptr, "", "Unable to read latest version from server!\r\rCheck this screen later...",
+         false},
+        {"<VER>9</VER>", nowhere, "Unable to contact server!\r\rCheck this screen later...", false},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(site.File("oculon/download/ver.txt"));
+        if (c.file)
+            PutVersionFile(c.file);
+        auto check = Checked(c.url);
+        const std::string shown = check->StatusText()->StatusText();
+        EXPECT_EQ(shown.substr(0, c.text.size()), c.text) << (c.file ? c.file : "404");
+        EXPECT_EQ(check->GetNewButton()->isEnabled(), c.offered) << shown;
+        // Shown with real line breaks.
+        EXPECT_FALSE(check->StatusText()->text().contains('\r'));
+    }
     EXPECT_TRUE(messages.m_messages.empty());
     EXPECT_FALSE(AnyMessageBox());
     EXPECT_FALSE(g_bCloseRequested);
