@@ -1,5 +1,7 @@
 #include "DlgSetup.h"
 
+#include "ArtworkNames.h"
+#include "DataFiles.h"
 #include "DlgCheckVersion.h"
 #include "PageEmailSetup.h"
 #include "PageMotionDetect.h"
@@ -80,6 +82,10 @@ void DLG_Setup::accept() {
 }
 
 QUrl DLG_Setup::HelpUrl() {
+    // The same guide as the main window's help: ours beside the program first.
+    const QString local = data_files::Find(artwork_names::kUserGuide);
+    if (!local.isEmpty())
+        return QUrl::fromLocalFile(local);
     return QUrl(QString::fromStdString(UserGuideUrl()));
 }
 

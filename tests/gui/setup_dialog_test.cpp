@@ -1,6 +1,7 @@
 #include "setup_fixture.h"
 
 #include "ArrowPair.h"
+#include "DataFiles.h"
 #include "PageEmailSetup.h"
 #include "PageMotionDetect.h"
 #include "PageVideoCapture.h"
@@ -132,13 +133,19 @@ TEST_F(SetupDialog, EnterAndEscOnAPageDoNothing) {
     EXPECT_EQ(resets, 0);
 }
 
-TEST_F(SetupDialog, HelpOpensTheUserGuide) {
+TEST_F(SetupDialog, HelpOpensTheUserGuideBesideTheProgramElseTheSitesPage) {
+    CTempDir data;
+    data_files::SetSearchFolders({QString::fromStdString(data.Path())});
     ::setenv("OCULON_SITE", "http://127.0.0.1:9/", 1);
     auto dialog = MakeDialog();
     dialog->HelpButton()->click();
+    WriteFileBytes(data.File("userguide.md"), "# Oculon\n");
+    dialog->HelpButton()->click();
     ::unsetenv("OCULON_SITE");
-    ASSERT_EQ(opened.size(), 1u);
+    data_files::SetSearchFolders({});
+    ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[0].toString().toStdString(), "http://127.0.0.1:9/oculon/userguide/index.htm");
+    EXPECT_EQ(opened[1].toLocalFile().toStdString(), data.File("userguide.md"));
     EXPECT_TRUE(dialog->isVisible());
 }
 
