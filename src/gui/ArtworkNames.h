@@ -5,17 +5,17 @@
 namespace artwork_names {
 
 // Status panel icons, 32 x 32 with transparency.
-inline constexpr const char* kDetect = "status_detect.png";        // binoculars, DETECT
-inline constexpr const char* kDetectB = "status_detect_b.png";     // binoculars, second frame
-inline constexpr const char* kAlarm = "status_alarm.png";          // loudspeaker, ALARM
-inline constexpr const char* kAlarmB = "status_alarm_b.png";       // loudspeaker, brighter
-inline constexpr const char* kRecordIdle = "status_record.png";    // recorder, green lamp
-inline constexpr const char* kRecordA = "status_record_a.png";     // red lamp
-inline constexpr const char* kRecordB = "status_record_b.png";     // red lamp, second frame
-inline constexpr const char* kEmailIdle = "status_email.png";      // open envelope, EMAIL
-inline constexpr const char* kEmailA = "status_email_a.png";       // closed envelope
-inline constexpr const char* kEmailB = "status_email_b.png";       // closed envelope, second frame
-inline constexpr const char* kCross = "status_cross.png";          // red cross, top-left corner
+inline constexpr const char* kDetect = "status_detect.png";     // binoculars, DETECT
+inline constexpr const char* kDetectB = "status_detect_b.png";  // binoculars, second frame
+inline constexpr const char* kAlarm = "status_alarm.png";       // loudspeaker, ALARM
+inline constexpr const char* kAlarmB = "status_alarm_b.png";    // loudspeaker, brighter
+inline constexpr const char* kRecordIdle = "status_record.png"; // recorder, green lamp
+inline constexpr const char* kRecordA = "status_record_a.png";  // red lamp
+inline constexpr const char* kRecordB = "status_record_b.png";  // red lamp, second frame
+inline constexpr const char* kEmailIdle = "status_email.png";   // open envelope, EMAIL
+inline constexpr const char* kEmailA = "status_email_a.png";    // closed envelope
+inline constexpr const char* kEmailB = "status_email_b.png";    // closed envelope, second frame
+inline constexpr const char* kCross = "status_cross.png";       // red cross, top-left corner
 
 inline constexpr const char* kWindowIcon = "oculon.png";
 inline constexpr const char* kTrayIcon = "oculon_tray.png";

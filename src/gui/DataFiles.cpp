@@ -26,7 +26,9 @@ QStringList SearchFolders() {
     return folders;
 }
 
-void SetSearchFolders(const QStringList& folders) { Override() = folders; }
+void SetSearchFolders(const QStringList& folders) {
+    Override() = folders;
+}
 
 QString Find(const QString& name) {
     for (const QString& folder : SearchFolders()) {

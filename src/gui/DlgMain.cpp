@@ -54,7 +54,9 @@ DLG_Main::DLG_Main(const IClock& clock, QWidget* parent)
     Initialise();
 }
 
-DLG_Main::~DLG_Main() { setup_dialog::Install(nullptr); }
+DLG_Main::~DLG_Main() {
+    setup_dialog::Install(nullptr);
+}
 
 void DLG_Main::CreateControls() {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -91,7 +93,8 @@ void DLG_Main::Initialise() {
         setWindowFlag(Qt::Tool, true);
         // Listening first: a second start must find this program even while the
         // tray's message box (no notification area) is still up.
-        m_startSignal = new CStartSignal(CStartSignal::ServerName(m_settings.m_programFolder), this);
+        m_startSignal =
+            new CStartSignal(CStartSignal::ServerName(m_settings.m_programFolder), this);
         connect(m_startSignal, &CStartSignal::StartRequested, this, [this] {
             if (m_tray)
                 m_tray->RestoreFromTray();
@@ -106,19 +109,21 @@ void DLG_Main::Initialise() {
         setWindowIcon(QIcon(QPixmap::fromImage(icon)));
         QApplication::setWindowIcon(windowIcon());
     }
-    setWindowTitle(QString::asprintf("Oculon V%0.02f - webcam surveillance", double(kProgramVersion)));
+    setWindowTitle(
+        QString::asprintf("Oculon V%0.02f - webcam surveillance", double(kProgramVersion)));
 
     // The capture source first: the controller and the windows read its frames.
-    const int depth = QGuiApplication::primaryScreen() && QGuiApplication::primaryScreen()->depth() == 16 ? 16 : 32;
+    const int depth =
+        QGuiApplication::primaryScreen() && QGuiApplication::primaryScreen()->depth() == 16 ? 16
+                                                                                            : 32;
     g_appObjects.m_pVideoSource = new CVideoSourceWnd(m_settings, depth);
     const CSurveillanceServices services = AppServices();
-    g_appObjects.m_pController = new CSurveillanceController(m_settings, m_clock,
-                                                             g_appObjects.m_bMotionOn, services);
+    g_appObjects.m_pController =
+        new CSurveillanceController(m_settings, m_clock, g_appObjects.m_bMotionOn, services);
     m_videoWnd = new CVideoWnd(this, kIdVideo, *g_appObjects.m_pController, m_settings,
                                g_appObjects.m_pVideoSource);
     g_appObjects.m_pVideoWnd = m_videoWnd;
-    m_statusWnd =
-        new CStatusWnd(this, kIdStatus, m_settings, g_appObjects.m_pController, services);
+    m_statusWnd = new CStatusWnd(this, kIdStatus, m_settings, g_appObjects.m_pController, services);
     g_appObjects.m_pStatusWnd = m_statusWnd;
 
     // The setup button and the status panel open the setup dialog over this window.
@@ -157,12 +162,18 @@ void DLG_Main::AttachSkins() {
 
 CSkinButton* DLG_Main::Button(int id) const {
     switch (id) {
-    case kIdHelp: return m_help;
-    case kIdSetup: return m_setup;
-    case kIdMotion: return m_motion;
-    case kIdBrowse: return m_browse;
-    case kIdShade: return m_shade;
-    default: return nullptr;
+    case kIdHelp:
+        return m_help;
+    case kIdSetup:
+        return m_setup;
+    case kIdMotion:
+        return m_motion;
+    case kIdBrowse:
+        return m_browse;
+    case kIdShade:
+        return m_shade;
+    default:
+        return nullptr;
     }
 }
 
@@ -214,7 +225,8 @@ void DLG_Main::ApplyShade(bool toggle) {
         w->raise();
     }
     const int newHeight = height() + d;
-    setMinimumSize(ClientSize().width(), ClientSize().height() - (shown ? 0 : m_settings.m_shadeHeight));
+    setMinimumSize(ClientSize().width(),
+                   ClientSize().height() - (shown ? 0 : m_settings.m_shadeHeight));
     resize(width(), newHeight);
     if (m_videoWnd)
         m_videoWnd->FitToParent();
@@ -320,7 +332,9 @@ void DLG_Main::OpenArchive() {
         m_openUrl(url);
 }
 
-void DLG_Main::RequestCloseFromSignal() { g_signalClose = 1; }
+void DLG_Main::RequestCloseFromSignal() {
+    g_signalClose = 1;
+}
 
 void DLG_Main::accept() {}
 

@@ -13,7 +13,9 @@ OpenFn& Current() {
 
 } // namespace
 
-OpenFn Install(OpenFn open) { return std::exchange(Current(), std::move(open)); }
+OpenFn Install(OpenFn open) {
+    return std::exchange(Current(), std::move(open));
+}
 
 void Open(int page) {
     if (Current())

@@ -47,9 +47,13 @@ CStartSignal::CStartSignal(const QString& name, QObject* parent)
     connect(m_server, &QLocalServer::newConnection, this, &CStartSignal::OnConnection);
 }
 
-CStartSignal::~CStartSignal() { Stop(); }
+CStartSignal::~CStartSignal() {
+    Stop();
+}
 
-bool CStartSignal::IsListening() const { return m_server->isListening(); }
+bool CStartSignal::IsListening() const {
+    return m_server->isListening();
+}
 
 void CStartSignal::Stop() {
     if (m_server->isListening())

@@ -21,18 +21,18 @@ namespace {
 
 // The icon pictures, loaded once on first use and kept for the whole run.
 struct StatusIcons {
-    QImage detect, detectB, alarm, alarmB, recordIdle, recordA, recordB, emailIdle, emailA,
-        emailB, cross;
+    QImage detect, detectB, alarm, alarmB, recordIdle, recordA, recordB, emailIdle, emailA, emailB,
+        cross;
 };
 
 const StatusIcons& Icons() {
     static const StatusIcons icons = [] {
         namespace n = artwork_names;
         auto load = [](const char* name) { return data_files::LoadImage(name); };
-        return StatusIcons{load(n::kDetect),     load(n::kDetectB),   load(n::kAlarm),
-                           load(n::kAlarmB),     load(n::kRecordIdle), load(n::kRecordA),
-                           load(n::kRecordB),    load(n::kEmailIdle), load(n::kEmailA),
-                           load(n::kEmailB),     load(n::kCross)};
+        return StatusIcons{load(n::kDetect),  load(n::kDetectB),    load(n::kAlarm),
+                           load(n::kAlarmB),  load(n::kRecordIdle), load(n::kRecordA),
+                           load(n::kRecordB), load(n::kEmailIdle),  load(n::kEmailA),
+                           load(n::kEmailB),  load(n::kCross)};
     }();
     return icons;
 }
@@ -49,8 +49,8 @@ CStatusWnd::CStatusWnd(QWidget* parent, int placeholderId, CAppSettings& setting
                        CSurveillanceController* controller, const CSurveillanceServices& services)
     : QWidget(parent), m_settings(settings), m_controller(controller), m_services(services) {
     QRect area(0, 0, 320, 32);
-    if (QWidget* place =
-            parent->findChild<QWidget*>(QString::number(placeholderId), Qt::FindDirectChildrenOnly)) {
+    if (QWidget* place = parent->findChild<QWidget*>(QString::number(placeholderId),
+                                                     Qt::FindDirectChildrenOnly)) {
         area = place->geometry();
         delete place;
     }
@@ -157,8 +157,8 @@ void CStatusWnd::paintEvent(QPaintEvent* event) {
     if (!alarmBlinks && m_settings.MOTION_VOL < 1)
         Draw(p, crossAt.translated(f + 212, 0), icons.cross);
 
-    const bool recordBlinks = (movie && m_settings.CAPTURE_WMV != 0) ||
-                              (recording && m_settings.CAPTURE_JPG != 0);
+    const bool recordBlinks =
+        (movie && m_settings.CAPTURE_WMV != 0) || (recording && m_settings.CAPTURE_JPG != 0);
     DrawIcon(p, kRecord, f + 252, recordBlinks, icons.recordA, icons.recordB, icons.recordIdle);
     if (!recordBlinks && m_settings.CAPTURE_WMV == 0 && m_settings.CAPTURE_JPG == 0)
         Draw(p, crossAt.translated(f + 252, 0), icons.cross);

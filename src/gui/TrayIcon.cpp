@@ -13,7 +13,8 @@
 CTrayIcon::CTrayIcon(QWidget* window, bool startHidden) : m_hidden(startHidden), m_window(window) {
     auto add = [this](const char* text, int command) {
         QAction* action = m_menu.addAction(QString::fromUtf8(text));
-        connect(action, &QAction::triggered, this, [this, command] { emit CommandChosen(command); });
+        connect(action, &QAction::triggered, this,
+                [this, command] { emit CommandChosen(command); });
     };
     add("Show Window", kCmdShowWindow);
     add("Browse captured", kCmdBrowse);

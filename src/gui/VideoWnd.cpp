@@ -24,8 +24,8 @@ CVideoWnd::CVideoWnd(QWidget* parent, int placeholderId, CSurveillanceController
                      CAppSettings& settings, IFrameSource* source)
     : QWidget(parent), m_controller(controller), m_settings(settings), m_source(source) {
     QPoint at;
-    if (QWidget* place =
-            parent->findChild<QWidget*>(QString::number(placeholderId), Qt::FindDirectChildrenOnly)) {
+    if (QWidget* place = parent->findChild<QWidget*>(QString::number(placeholderId),
+                                                     Qt::FindDirectChildrenOnly)) {
         at = place->pos();
         delete place;
     }
@@ -159,7 +159,8 @@ void CVideoWnd::PaintMarkers(QPainter& p) {
         }
     }
     if (m_settings.MOTION_R_ENA != 0) {
-        p.drawRect(int(float(m_settings.MOTION_R_LEF) * sx), int(float(m_settings.MOTION_R_TOP) * sy),
+        p.drawRect(int(float(m_settings.MOTION_R_LEF) * sx),
+                   int(float(m_settings.MOTION_R_TOP) * sy),
                    int(float(m_settings.MOTION_R_RIG - m_settings.MOTION_R_LEF) * sx),
                    int(float(m_settings.MOTION_R_BOT - m_settings.MOTION_R_TOP) * sy));
     }

@@ -18,7 +18,9 @@
 
 namespace {
 
-void OnStopSignal(int) { DLG_Main::RequestCloseFromSignal(); }
+void OnStopSignal(int) {
+    DLG_Main::RequestCloseFromSignal();
+}
 
 } // namespace
 

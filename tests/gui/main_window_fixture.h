@@ -28,8 +28,12 @@
 #include <string>
 #include <vector>
 
-inline QString SourceData() { return QStringLiteral(OCULON_SOURCE_DIR "/data"); }
-inline QString SourceDocs() { return QStringLiteral(OCULON_SOURCE_DIR "/docs"); }
+inline QString SourceData() {
+    return QStringLiteral(OCULON_SOURCE_DIR "/data");
+}
+inline QString SourceDocs() {
+    return QStringLiteral(OCULON_SOURCE_DIR "/docs");
+}
 
 inline void ResetProcessFlags() {
     g_bCloseRequested = false;

@@ -15,7 +15,9 @@ using namespace main_layout;
 
 namespace {
 
-QRect WorkArea() { return QGuiApplication::primaryScreen()->availableGeometry(); }
+QRect WorkArea() {
+    return QGuiApplication::primaryScreen()->availableGeometry();
+}
 
 } // namespace
 
@@ -57,7 +59,8 @@ TEST_F(MainWindowTest, FirstStartIsCentredWithTheButtonsShown) {
     EXPECT_EQ(dialog->pos(), centre);
     EXPECT_EQ(Settings().APP_POSX, centre.x());
     EXPECT_EQ(Settings().APP_POSY, centre.y());
-    EXPECT_TRUE(dialog->windowTitle().startsWith("Oculon V2.07 ")) << dialog->windowTitle().toStdString();
+    EXPECT_TRUE(dialog->windowTitle().startsWith("Oculon V2.07 "))
+        << dialog->windowTitle().toStdString();
     dialog->show();
     for (int id : {kIdHelp, kIdSetup, kIdMotion, kIdBrowse, kIdShade})
         EXPECT_TRUE(dialog->Button(id)->isVisible()) << id;

@@ -78,8 +78,9 @@ bool WaitForFile(const std::string& path, int seconds) {
 }
 
 void WriteDevices(const CTempDir& home) {
-    WriteFileBytes(home.File("devices.txt"),
-                   "# one virtual camera\nGrey Scene|lavfi:color=c=0x606060:size=320x240:rate=25\n");
+    WriteFileBytes(
+        home.File("devices.txt"),
+        "# one virtual camera\nGrey Scene|lavfi:color=c=0x606060:size=320x240:rate=25\n");
 }
 
 } // namespace

@@ -33,18 +33,22 @@ protected:
     }
 
     void Click(QPoint down, QPoint up) {
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(down), panel->mapToGlobal(QPointF(down)),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(down),
+                          panel->mapToGlobal(QPointF(down)), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
         QApplication::sendEvent(panel.get(), &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(up), panel->mapToGlobal(QPointF(up)),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(up),
+                            panel->mapToGlobal(QPointF(up)), Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
         QApplication::sendEvent(panel.get(), &release);
     }
 
     std::unique_ptr<CStatusWnd> panel;
 };
 
-QImage Shot(QWidget* w) { return w->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+QImage Shot(QWidget* w) {
+    return w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
 
 } // namespace
 
@@ -162,8 +166,7 @@ TEST_F(StatusPanelTest, PaleStripCoversTheCentredContentOnly) {
 TEST_F(StatusPanelTest, TheLongestStatusStaysOnTwoLines) {
     panel->SetStatus("motion detection active in 07");
     const QImage shot = Shot(panel.get());
-    const QRect text = BoundingBox(shot.copy(0, 0, 160, 31),
-                                   [](QRgb c) { return qGray(c) < 200; });
+    const QRect text = BoundingBox(shot.copy(0, 0, 160, 31), [](QRgb c) { return qGray(c) < 200; });
     ASSERT_TRUE(text.isValid());
     EXPECT_LT(text.bottom(), 27); // a third line would start below
     EXPECT_LT(text.right(), 160);
@@ -178,8 +181,8 @@ TEST_F(StatusPanelTest, ClickOpensTheSetupPageOfTheIconUnderTheRelease) {
     });
     panel->grab(); // the first paint sets the icons' areas
     const int f = panel->ContentLeft();
-    const QPoint detect(f + 180, 10), alarm(f + 220, 10), record(f + 260, 10),
-        mail(f + 300, 10), text(f + 20, 10);
+    const QPoint detect(f + 180, 10), alarm(f + 220, 10), record(f + 260, 10), mail(f + 300, 10),
+        text(f + 20, 10);
     Click(detect, detect);
     Click(alarm, alarm);
     Click(record, record);

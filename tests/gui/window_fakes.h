@@ -87,7 +87,8 @@ protected:
         services.recorder = &recorder;
         services.sound = &sound;
         services.mailer = &mailer;
-        controller = std::make_unique<CSurveillanceController>(*settings, clock, motionOn, services);
+        controller =
+            std::make_unique<CSurveillanceController>(*settings, clock, motionOn, services);
         parent.resize(372, 400);
     }
     ~WindowTest() override {
@@ -121,8 +122,12 @@ protected:
 };
 
 // Colour tests on painted pixels.
-inline bool IsGreenish(QRgb c) { return qGreen(c) > 120 && qRed(c) < 80 && qBlue(c) < 80; }
-inline bool IsReddish(QRgb c) { return qRed(c) - qGreen(c) > 60 && qRed(c) - qBlue(c) > 60; }
+inline bool IsGreenish(QRgb c) {
+    return qGreen(c) > 120 && qRed(c) < 80 && qBlue(c) < 80;
+}
+inline bool IsReddish(QRgb c) {
+    return qRed(c) - qGreen(c) > 60 && qRed(c) - qBlue(c) > 60;
+}
 
 // Bounding box of the pixels that pass `test`; empty when none do.
 template <typename Test> QRect BoundingBox(const QImage& image, Test test) {
