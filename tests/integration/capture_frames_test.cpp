@@ -143,3 +143,23 @@ TEST_F(CaptureFrames, ALargerPictureIsScaledToTheWorkingFrame) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CaptureFrames, AStalledCameraHandsOutTheLastCleanPictureAgain) {
+    // One grey picture, then the next one an hour later.
+    CVirtualDevices devices(
+        "Picture|lavfi:color=c=0x808080:s=320x240:r=25,setpts='if(eq(N,0),0,PTS+3600/TB)'\n");
+    auto source = Start(devices, 32);
+    uint8_t* pixels = nullptr;
+    ASSERT_EQ(source->GetFrame(pixels, true), static_cast<int>(kFrameBufferSize));
+    const std::vector<uint8_t> clean = source->FrameBuffer();
+    // The controller burns its lines into the buffer...
+    for (int i = 0; i < 5000; ++i)
+        pixels[i] = 0xFF;
+    // ...and the next fetch times out: the lines must not be burnt in twice.
+    source->GetFrame(pixels, true);
+    EXPECT_EQ(source->FrameBuffer(), clean);
+}
+
+} // namespace

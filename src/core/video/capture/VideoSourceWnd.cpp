@@ -6,12 +6,16 @@
 #include "video/capture/DeviceChoice.h"
 #include "video/capture/FrameBmp.h"
 
+#include <algorithm>
+
 CVideoSourceWnd::CVideoSourceWnd(CAppSettings& settings, int depth)
-    : m_settings(settings), m_depth(depth), m_graph(depth), m_videoFrame(kFrameBufferSize, 0) {
+    : m_settings(settings), m_depth(depth), m_graph(depth), m_videoFrame(kFrameBufferSize, 0),
+      m_fetchedFrame(kFrameBufferSize, 0) {
     // Until the first frame arrives the buffer is a valid black picture.
     if (depth == 32 || depth == 16)
-        WriteFrameHeaders(m_videoFrame.data(), depth,
+        WriteFrameHeaders(m_fetchedFrame.data(), depth,
                           static_cast<uint32_t>(FramePixelBytes(depth)));
+    m_videoFrame = m_fetchedFrame;
     ChooseAndStartDevice();
 }
 
@@ -43,8 +47,13 @@ void CVideoSourceWnd::ChooseAndStartDevice() {
 }
 
 int CVideoSourceWnd::GetFrame(uint8_t*& pixels, bool fetch) {
-    if (fetch)
-        m_graph.FetchFrame(m_videoFrame.data(), m_videoFrame.size());
+    if (fetch) {
+        // The frame buffer gets lines burnt into it after every fetch; a fetch
+        // that times out (a stalled camera) must hand out the last clean
+        // picture again, not the one already painted on.
+        m_graph.FetchFrame(m_fetchedFrame.data(), m_fetchedFrame.size());
+        std::copy(m_fetchedFrame.begin(), m_fetchedFrame.end(), m_videoFrame.begin());
+    }
     pixels = m_videoFrame.data() + kFrameHeaderSize;
     return static_cast<int>(kFrameBufferSize);
 }
