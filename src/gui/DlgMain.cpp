@@ -1,6 +1,5 @@
 #include "DlgMain.h"
 
-#include "AppServices.h"
 #include "ArtworkNames.h"
 #include "DataFiles.h"
 #include "DlgSetup.h"
@@ -117,7 +116,7 @@ void DLG_Main::Initialise() {
         QGuiApplication::primaryScreen() && QGuiApplication::primaryScreen()->depth() == 16 ? 16
                                                                                             : 32;
     g_appObjects.m_pVideoSource = new CVideoSourceWnd(m_settings, depth);
-    const CSurveillanceServices services = AppServices();
+    const CSurveillanceServices services = g_appObjects.Services();
     g_appObjects.m_pController =
         new CSurveillanceController(m_settings, m_clock, g_appObjects.m_bMotionOn, services);
     m_videoWnd = new CVideoWnd(this, kIdVideo, *g_appObjects.m_pController, m_settings,

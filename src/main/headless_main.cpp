@@ -9,10 +9,6 @@
 #include "app/CommandLine.h"
 #include "app/HomeFolder.h"
 #include "app/Restart.h"
-#include "mail/ReportMailer.h"
-#include "record/MovieRecorder.h"
-#include "record/WavePlayer.h"
-#include "video/FrameTextPainter.h"
 #include "video/StatusText.h"
 #include "video/SurveillanceController.h"
 #include "video/capture/CaptureGraph.h"
@@ -91,14 +87,8 @@ int main(int argc, char** argv) {
     // frame source opens the saved device, the controller re-arms at once.
     CAppObjects& app = g_appObjects;
     app.m_pVideoSource = new CVideoSourceWnd(*app.m_pSettings);
-    CSurveillanceServices services;
-    services.source = app.m_pVideoSource;
-    services.recorder = app.m_pMovieRecorder;
-    services.sound = app.m_pWavePlayer;
-    services.mailer = app.m_pReportMailer;
-    services.painter = app.m_pTextPainter;
     app.m_pController = new CSurveillanceController(*app.m_pSettings, clock, app.m_bMotionOn,
-                                                    services);
+                                                    app.Services());
 
     // The status panel's 100 ms timer, printing each new text once.
     CStatusText status;

@@ -55,6 +55,16 @@ void CAppObjects::DestroyAll() {
     DeleteAndClear(m_pParser);
 }
 
+CSurveillanceServices CAppObjects::Services() const {
+    CSurveillanceServices services;
+    services.source = m_pVideoSource;
+    services.recorder = m_pMovieRecorder;
+    services.sound = m_pWavePlayer;
+    services.mailer = m_pReportMailer;
+    services.painter = m_pTextPainter;
+    return services;
+}
+
 int CAppObjects::BusyMailJobs() const {
     return m_pReportMailer ? m_pReportMailer->PendingCount() : 0;
 }

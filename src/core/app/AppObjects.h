@@ -13,6 +13,7 @@ class CTagParser;
 class CVideoSourceWnd;
 class CWavePlayer;
 class IClock;
+struct CSurveillanceServices;
 
 // Window-bound objects live in the desktop program; the core only needs to
 // delete them in the teardown order.
@@ -31,6 +32,10 @@ public:
     // Deletes every object that exists, in teardown order (the settings write
     // the file; a movie still open is finished first).
     void DestroyAll();
+
+    // The services the surveillance controller drives; objects that do not
+    // exist yet are left null.
+    CSurveillanceServices Services() const;
 
     // Report-mail jobs still being delivered (0 without a mailer).
     int BusyMailJobs() const;
