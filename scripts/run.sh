@@ -11,10 +11,10 @@ fi
 
 demo=build/demo
 mkdir -p "$demo/home"
-# A grey scene in which a bright box moves between seconds 14 and 17, after the
+# A grey scene in which a white box shows between seconds 10 and 13, after the
 # arming countdown has run out.
 cat > "$demo/devices.txt" <<'DEVICES'
-Demo camera|lavfi:color=c=gray:s=320x240:r=20,drawbox=x='if(between(t,14,17),40+60*(t-14),-100)':y=80:w=60:h=60:c=white:t=fill
+Demo camera|lavfi:color=c=gray:s=320x240:r=20,noise=alls=8:allf=t,drawbox=x=100:y=80:w=120:h=80:color=white:t=fill:enable='between(t,10,13)'
 DEVICES
 cat > "$demo/home/oculon.ini" <<'INI'
 <VIDEO_SRC>Demo camera</VIDEO_SRC>
