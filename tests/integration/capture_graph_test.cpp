@@ -151,6 +151,7 @@ TEST_F(CaptureGraph, AStalledSourceTimesOutAndLeavesTheBufferAlone) {
     const std::vector<uint8_t> first = buffer;
     EXPECT_EQ(graph.FetchFrame(buffer.data(), buffer.size()), 0u);
     EXPECT_EQ(buffer, first);
+    EXPECT_FALSE(graph.SourceEnded()) << "a stall is not an end";
     // Stopping does not wait for the stalled picture.
     EXPECT_TRUE(graph.DetachWindow());
 }
@@ -173,12 +174,14 @@ TEST_F(CaptureGraph, ASourceThatEndsKeepsTheGraphUsable) {
     EXPECT_EQ(graph.FetchFrame(buffer.data(), buffer.size()), 0u);
     EXPECT_EQ(buffer, last);
     EXPECT_TRUE(graph.IsAttached());
+    EXPECT_TRUE(graph.SourceEnded());
 
     // Another device can be chosen afterwards.
     ASSERT_TRUE(graph.OpenDevice(m_real + 1));
     ASSERT_TRUE(graph.AttachWindow());
     ASSERT_TRUE(graph.Run());
     EXPECT_EQ(graph.FetchFrame(buffer.data(), buffer.size()), kFrameBufferSize);
+    EXPECT_FALSE(graph.SourceEnded());
 }
 
 } // namespace

@@ -38,8 +38,23 @@ void CSurveillanceController::OnSurveillanceTick() {
         m_lastStepMs = now;
         if (m_services.source && m_services.source->IsRunning())
             Step(now);
+        else
+            OnSourceLost();
     }
     m_busy = false;
+}
+
+void CSurveillanceController::OnSourceLost() {
+    // No frame will come to end a capture the lost camera was part of: finish
+    // the movie and send its report now, and stop the siren.
+    if (!m_recording && !CaptureInProgress())
+        return;
+    if (CaptureInProgress())
+        EndCapture();
+    m_recording = false;
+    m_motion = false;
+    if (m_services.sound)
+        m_services.sound->SetSiren(false);
 }
 
 void CSurveillanceController::Step(int64_t now) {

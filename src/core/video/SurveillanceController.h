@@ -99,6 +99,7 @@ private:
     void Step(int64_t now);
     void BuildImage();
     void EndCapture();
+    void OnSourceLost();
     bool CaptureInProgress() const;
 
     CAppSettings& m_settings;

@@ -301,6 +301,27 @@ TEST_F(ControllerTest, NoDeviceMeansNoWork) {
     EXPECT_TRUE(m_recorder.m_starts.empty());
 }
 
+TEST_F(ControllerTest, ACameraLostDuringACaptureEndsItWithItsReport) {
+    auto& c = Make();
+    NextStep();
+    NextStep();
+    m_source.Block(20, 15, 255);
+    NextStep();
+    NextStep();
+    ASSERT_TRUE(m_recorder.m_open);
+    ASSERT_TRUE(m_sound.m_siren);
+    m_source.m_running = false;
+    m_clock.Advance(60); // well inside the hold time
+    c.OnSurveillanceTick();
+    EXPECT_EQ(m_recorder.m_log.back(), "stop");
+    EXPECT_EQ(m_mailer.m_reports.size(), 1u);
+    EXPECT_FALSE(m_sound.m_siren);
+    EXPECT_FALSE(c.m_recording);
+    RunUntil(m_clock.m_ms + 5000);
+    EXPECT_EQ(m_mailer.m_reports.size(), 1u) << "one report, not one per tick";
+    EXPECT_EQ(m_recorder.m_starts.size(), 1u);
+}
+
 TEST_F(ControllerTest, TimeStampReadsDayMonthNameYearAndHundredths) {
     m_clock.m_local = LocalTime{2005, 12, 6, 14, 3, 27, 0, 2, 0};
     m_clock.m_ms = 415;

@@ -55,6 +55,7 @@ bool CCaptureGraph::AttachWindow() {
     if (m_attached || m_deviceIndex == -1 || !m_input.IsOpen())
         return false;
     m_stopThread = false;
+    m_sourceEnded = false;
     {
         const std::lock_guard<std::mutex> lock(m_controlMutex);
         m_streaming = false;
@@ -100,7 +101,8 @@ void CCaptureGraph::StopThread() {
 }
 
 size_t CCaptureGraph::FetchFrame(uint8_t* out, size_t capacity) {
-    if (m_stopped || !m_attached)
+    // A source that has ended will not answer: no point in waiting for it.
+    if (m_stopped || !m_attached || m_sourceEnded.load(std::memory_order_acquire))
         return 0;
     const std::vector<uint8_t>* frame = nullptr;
     if (!m_handOff.Fetch(std::chrono::milliseconds(FetchTimeoutMs()), frame))
@@ -143,7 +145,8 @@ void CCaptureGraph::CaptureThread() {
             WaitUntil(std::chrono::steady_clock::now() + kRetryDelay);
             continue;
         case CCaptureInput::ReadResult::Ended:
-            // An unplugged camera or a finished source: fetches time out from now on.
+            // An unplugged camera or a finished source: fetches fail at once from now on.
+            m_sourceEnded.store(true, std::memory_order_release);
             ended = true;
             continue;
         case CCaptureInput::ReadResult::Packet:

@@ -45,6 +45,9 @@ public:
     bool DetachWindow();
     bool IsAttached() const { return m_attached; }
     bool IsStopped() const { return m_stopped; }
+    // The attached source has ended (an unplugged camera, a finished stream):
+    // no frame will come any more until a device is opened and attached again.
+    bool SourceEnded() const { return m_sourceEnded.load(std::memory_order_acquire); }
 
     // Waits at most FetchTimeoutMs for the next frame and writes it as a BMP
     // image (headers, then the pixel area) into `out`, cut at `capacity`. The
@@ -83,6 +86,7 @@ private:
     CFrameHandOff m_handOff;
     std::thread m_thread;
     std::atomic<bool> m_stopThread{false};
+    std::atomic<bool> m_sourceEnded{false};
     std::mutex m_controlMutex;
     std::condition_variable m_control;
     bool m_streaming = false; // guarded by m_controlMutex

@@ -28,7 +28,9 @@ public:
     const std::vector<std::string>& DeviceNames() const { return m_deviceNames; }
     int SelectedDevice() const { return m_selectedDevice; }
 
-    bool IsRunning() const override { return m_graph.IsAttached(); }
+    // A source that has ended counts as gone: the user is told there is no
+    // video input instead of watching a frozen picture.
+    bool IsRunning() const override { return m_graph.IsAttached() && !m_graph.SourceEnded(); }
     int GetFrame(uint8_t*& pixels, bool fetch) override;
     int Depth() const override { return m_depth; }
 
