@@ -23,6 +23,6 @@ CAPTURE_JPG=1
 MOTION_WRM=5
 INI
 echo "No display: running oculon-headless for 25 s on a virtual camera."
-OCULON_DEVICES="$PWD/$demo/devices.txt" "$bin/oculon-headless" --home "$demo/home" --run-for 25 \
+OCULON_DEVICES="$PWD/$demo/devices.txt" "$bin/oculon-headless" --home "$PWD/$demo/home" --run-for 25 \
   | tee "$demo/headless.log"
 echo "Output: events in $demo/headless.log, settings in $demo/home/oculon.ini, movies and stills in $demo/home/captured/"
