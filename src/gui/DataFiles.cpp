@@ -1,5 +1,6 @@
 #include "DataFiles.h"
 
+#include "app/DataFolders.h"
 #include "app/HomeFolder.h"
 
 #include <QFileInfo>
@@ -19,10 +20,9 @@ QStringList SearchFolders() {
     if (!Override().isEmpty())
         return Override();
     QStringList folders;
-    const QString exe = QString::fromStdString(ExecutablePath());
-    if (!exe.isEmpty())
-        folders << QFileInfo(exe).absolutePath();
-    folders << QStringLiteral(OCULON_DATA_DIR);
+    for (const std::string& folder :
+         DataSearchFolders(ExecutablePath(), OCULON_DATA_FROM_BIN, OCULON_DATA_DIR))
+        folders << QString::fromStdString(folder);
     return folders;
 }
 

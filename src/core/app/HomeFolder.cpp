@@ -1,6 +1,5 @@
 #include "app/HomeFolder.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -22,6 +21,11 @@ void MakePath(const std::string& folder) {
     }
 }
 
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
 } // namespace
 
 std::string ExecutablePath() {
@@ -32,27 +36,31 @@ std::string ExecutablePath() {
     return std::string(buf, static_cast<size_t>(n));
 }
 
-std::string ResolveHomeFolder() {
-    if (const char* env = std::getenv("OCULON_HOME"); env && *env) {
-        const std::string home = WithSlash(env);
-        MakePath(home);
-        return home;
-    }
-    const std::string exe = ExecutablePath();
-    const size_t slash = exe.rfind('/');
-    if (slash != std::string::npos) {
-        const std::string folder = exe.substr(0, slash + 1);
-        if (::access(folder.c_str(), W_OK) == 0)
+std::string ChooseHomeFolder(const CHomeFolderInputs& inputs,
+                             const std::function<bool(const std::string&)>& isWritable) {
+    if (!inputs.oculonHome.empty())
+        return WithSlash(inputs.oculonHome);
+    if (const size_t slash = inputs.exePath.rfind('/'); slash != std::string::npos) {
+        const std::string folder = inputs.exePath.substr(0, slash + 1);
+        if (isWritable(folder))
             return folder;
     }
+    // A relative XDG_DATA_HOME is invalid and ignored, as the base directory rules say.
     std::string base;
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
-        base = WithSlash(data);
-    else if (const char* user = std::getenv("HOME"); user && *user)
-        base = WithSlash(user) + ".local/share/";
+    if (!inputs.xdgDataHome.empty() && inputs.xdgDataHome.front() == '/')
+        base = WithSlash(inputs.xdgDataHome);
+    else if (!inputs.userHome.empty())
+        base = WithSlash(inputs.userHome) + ".local/share/";
     else
         base = "/tmp/";
-    const std::string home = base + "oculon/";
+    return base + "oculon/";
+}
+
+std::string ResolveHomeFolder() {
+    const CHomeFolderInputs inputs{Env("OCULON_HOME"), Env("XDG_DATA_HOME"), Env("HOME"),
+                                   ExecutablePath()};
+    const std::string home = ChooseHomeFolder(
+        inputs, [](const std::string& folder) { return ::access(folder.c_str(), W_OK) == 0; });
     MakePath(home);
     return home;
 }
