@@ -44,7 +44,7 @@ TEST(HeadlessOneMotion, GivesOneMovieOneStillsFolderAndOneMailWithTheExactFiles)
     ASSERT_GT(sink.Port(), 0) << "the aiosmtpd sink did not start";
     const std::string smtp = "127.0.0.1:" + std::to_string(sink.Port());
 
-    // A box that flashes five times a second from second 3 to second 5.
+    // A box that crosses the scene from second 3 to second 5.
     const std::string settings = "MOTION_WRM=1\nCAPTURE_FPS=" + std::to_string(kFps) +
                                  "\nCAPTURE_MIN_S=" + std::to_string(kHoldSeconds) +
                                  "\nCAPTURE_WMV=0\nCAPTURE_JPG=1\n"
@@ -55,11 +55,7 @@ TEST(HeadlessOneMotion, GivesOneMovieOneStillsFolderAndOneMailWithTheExactFiles)
                                  "</EMAIL_SMTP>\n<EMAIL_FROM>cam@example.org</EMAIL_FROM>\n"
                                  "<EMAIL_TO>me@example.org</EMAIL_TO>\n<EMAIL_CUS>" +
                                  kCustom + "</EMAIL_CUS>\n";
-    CHeadlessHome home("Yard|" +
-                           NoisyScene(20, "drawbox=x=120:y=80:w=80:h=80:color=white:t=fill:"
-                                          "enable='between(t,3,5)*lt(mod(t,0.4),0.2)'") +
-                           "\n",
-                       settings);
+    CHeadlessHome home("Yard|" + MovingBoxScene(20, 3, 5) + "\n", settings);
     CHeadlessProcess run(home.Run());
     ASSERT_TRUE(run.Started());
 

@@ -279,3 +279,15 @@ inline std::string NoisyScene(int rate, const std::string& motion) {
         "lavfi:color=c=gray:s=320x240:r=" + std::to_string(rate) + ",noise=alls=8:allf=t";
     return motion.empty() ? source : source + "," + motion;
 }
+
+// The noisy grey scene with a small white box crossing it between seconds
+// `from` and `to`: motion at every step whatever the step rate, where a
+// flashing box could be sampled in step with its own period.
+inline std::string MovingBoxScene(int rate, double from, double to) {
+    const std::string r = std::to_string(rate);
+    char window[64];
+    std::snprintf(window, sizeof window, "between(t,%g,%g)", from, to);
+    return "lavfi:color=c=gray:s=320x240:r=" + r +
+           ",noise=alls=8:allf=t[bg];color=c=white:s=40x40:r=" + r +
+           "[box];[bg][box]overlay=x='mod(t*130\\,280)':y=100:enable='" + window + "'[out0]";
+}
