@@ -9,12 +9,14 @@
 #include "record/WmvWriter.h"
 #include "video/FrameImage.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -53,8 +55,10 @@ std::map<std::string, std::string> ProbeStream(const std::string& path) {
 }
 
 std::vector<long> PacketTimes(const std::string& path) {
-    const CommandResult r = RunCommand("ffprobe -v error -select_streams v -show_entries packet=pts "
-                                       "-of csv=p=0 '" + path + "'");
+    const CommandResult r =
+        RunCommand("ffprobe -v error -select_streams v -show_entries packet=pts "
+                   "-of csv=p=0 '" +
+                   path + "'");
     std::vector<long> times;
     std::istringstream lines(r.output);
     for (std::string line; std::getline(lines, line);)
@@ -101,7 +105,8 @@ TEST(RecordMovie, FifteenFramesASecondAsWmv2InAsf) {
 
     const std::vector<long> times = PacketTimes(path);
     ASSERT_EQ(times.size(), 16u);
-    EXPECT_EQ(std::vector<long>(times.begin(), times.begin() + 4), (std::vector<long>{0, 66, 133, 200}));
+    EXPECT_EQ(std::vector<long>(times.begin(), times.begin() + 4),
+              (std::vector<long>{0, 66, 133, 200}));
     EXPECT_EQ(times.back(), 1000); // frame 15 of 15 a second
     EXPECT_TRUE(messages.m_messages.empty());
 }
@@ -140,7 +145,8 @@ TEST(RecordMovie, MailedMovieWithoutArchivingIsAPlayableFile) {
     recorder.Stop();
     EXPECT_EQ(ProbeStream(path).at("nb_read_frames"), "5");
     EXPECT_EQ(PacketTimes(path), (std::vector<long>{0, 50, 100, 150, 200}));
-    EXPECT_EQ(events.Lines(), (std::vector<std::string>{"movie: start " + path, "movie: end " + path + " 5"}));
+    EXPECT_EQ(events.Lines(),
+              (std::vector<std::string>{"movie: start " + path, "movie: end " + path + " 5"}));
 }
 
 TEST(RecordMovie, AMovieCutShortByAFailureIsStillPlayable) {
@@ -163,6 +169,28 @@ TEST(RecordMovie, AMovieCutShortByAFailureIsStillPlayable) {
     EXPECT_EQ(events.Lines().back(), "movie: end " + path + " 4");
     EXPECT_EQ(ProbeStream(path).at("nb_read_frames"), "4");
     EXPECT_EQ(PacketTimes(path), (std::vector<long>{0, 66, 133, 200}));
+}
+
+TEST(RecordMovie, AFullDiskIsReportedOnceWhenTheMovieCannotBeCompleted) {
+    CTempDir dir;
+    CRecordingMessageSink messages;
+    const std::string path = dir.File("full.wmv");
+    // A file size limit plays the full disk: writes past it fail with EFBIG.
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    {
+        CWmvWriter writer(path, 10);
+        for (int k = 0; k < 10; ++k)
+            writer.AddFrame(SceneFrame(k));
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Unable to Write Frame"}));
+    EXPECT_LE(std::filesystem::file_size(path), 4096u);
 }
 
 } // namespace

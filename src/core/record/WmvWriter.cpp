@@ -71,7 +71,9 @@ CWmvWriter::CWmvWriter(const std::string& path, int framesPerSecond)
     LogEvent("movie: start " + m_path);
 }
 
-CWmvWriter::~CWmvWriter() { Close(); }
+CWmvWriter::~CWmvWriter() {
+    Close();
+}
 
 bool CWmvWriter::Open() {
     if (!avcodec_find_encoder(AV_CODEC_ID_WMV2))
@@ -89,9 +91,13 @@ bool CWmvWriter::Open() {
     return true;
 }
 
-bool CWmvWriter::AddFrame(const CFrameImage& frame) { return (this->*kFrameHandlers[m_state])(frame); }
+bool CWmvWriter::AddFrame(const CFrameImage& frame) {
+    return (this->*kFrameHandlers[m_state])(frame);
+}
 
-bool CWmvWriter::RefuseFrame(const CFrameImage&) { return false; }
+bool CWmvWriter::RefuseFrame(const CFrameImage&) {
+    return false;
+}
 
 bool CWmvWriter::BeginAndWriteFrame(const CFrameImage& frame) {
     if (!SetUpInput(frame))
@@ -102,8 +108,9 @@ bool CWmvWriter::BeginAndWriteFrame(const CFrameImage& frame) {
 
 bool CWmvWriter::SetUpInput(const CFrameImage& frame) {
     // The movie takes the size of its first picture.
-    const bool wellFormed = frame.width > 0 && frame.height > 0 &&
-                            frame.bgrx.size() == static_cast<size_t>(frame.width) * frame.height * 4;
+    const bool wellFormed =
+        frame.width > 0 && frame.height > 0 &&
+        frame.bgrx.size() == static_cast<size_t>(frame.width) * frame.height * 4;
     if (!wellFormed)
         return Fail("Unable to Set Media Type");
     m_width = frame.width;
@@ -172,8 +179,8 @@ bool CWmvWriter::WriteFrame(const CFrameImage& frame) {
         ok = avcodec_send_frame(m_encoder, m_frame) >= 0 && DrainPackets();
     }
     ++m_framesWritten;
-    m_nextSampleTime = static_cast<uint64_t>(m_framesWritten) * 1000u /
-                       static_cast<uint32_t>(m_framesPerSecond);
+    m_nextSampleTime =
+        static_cast<uint64_t>(m_framesWritten) * 1000u / static_cast<uint32_t>(m_framesPerSecond);
     if (!ok)
         return Fail("Unable to Write Frame");
     return true;
@@ -189,7 +196,8 @@ bool CWmvWriter::DrainPackets() {
         m_packet->stream_index = m_stream->index;
         // Each frame lasts until the next one's stamp, so the movie's length
         // counts its last frame too.
-        const int64_t nextStamp = static_cast<int64_t>(m_framesInFile + 1) * 1000 / m_framesPerSecond;
+        const int64_t nextStamp =
+            static_cast<int64_t>(m_framesInFile + 1) * 1000 / m_framesPerSecond;
         if (m_packet->pts != AV_NOPTS_VALUE && nextStamp > m_packet->pts)
             m_packet->duration = nextStamp - m_packet->pts;
         av_packet_rescale_ts(m_packet, m_encoder->time_base, m_stream->time_base);
@@ -207,15 +215,18 @@ bool CWmvWriter::Fail(const char* text) {
 }
 
 void CWmvWriter::Close() {
+    bool failed = false;
     if (m_state == kWriting) {
         // Flush what the encoder still holds, then write the index and header
         // sizes: only now is the file complete.
         if (avcodec_send_frame(m_encoder, nullptr) >= 0)
-            DrainPackets();
-        av_write_trailer(m_format);
+            failed = !DrainPackets();
+        failed = av_write_trailer(m_format) < 0 || failed;
     }
     if (m_fileCreated) {
-        avio_closep(&m_format->pb);
+        // The muxer holds a good part of a short movie in memory, so a full
+        // disk often shows only when the file is completed and closed.
+        failed = avio_closep(&m_format->pb) < 0 || failed;
         // A file without a single frame is one that players reject.
         if (m_framesInFile == 0)
             std::remove(m_path.c_str());
@@ -223,6 +234,11 @@ void CWmvWriter::Close() {
     m_fileCreated = false;
     m_state = kClosed;
     ReleaseAll();
+    // Said once: a failure that already closed the writer has been reported.
+    if (failed && m_errorText.empty()) {
+        m_errorText = "Unable to Write Frame";
+        ErrorMessageBox(m_errorText);
+    }
     if (m_announced) {
         m_announced = false;
         LogEvent("movie: end " + m_path + " " + std::to_string(m_framesInFile));
