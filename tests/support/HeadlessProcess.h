@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -272,22 +273,30 @@ private:
     std::string m_devices;
 };
 
-// A grey scene with sensor noise at `rate` frames a second, followed by the
-// filters in `motion` (e.g. a drawbox that is enabled between two seconds).
-inline std::string NoisyScene(int rate, const std::string& motion) {
-    std::string source =
-        "lavfi:color=c=gray:s=320x240:r=" + std::to_string(rate) + ",noise=alls=8:allf=t";
-    return motion.empty() ? source : source + "," + motion;
+// The noisy grey scene with a small white box crossing it while the
+// expression `enable` (of the time t) holds: motion at every step whatever the
+// step rate, where a flashing box could be sampled in step with its own
+// period. `length` > 0 ends the stream after that many seconds; `after` adds
+// filters behind the scene (time stamps changed there change its pacing).
+inline std::string BoxScene(int rate, const std::string& enable, double length = 0,
+                            const std::string& after = "") {
+    std::string source = ":r=" + std::to_string(rate);
+    if (length > 0) {
+        char d[32];
+        std::snprintf(d, sizeof d, ":d=%g", length);
+        source += d; // both inputs: the box alone would keep the scene going
+    }
+    std::string scene = "lavfi:color=c=gray:s=320x240" + source +
+                        ",noise=alls=8:allf=t[bg];color=c=white:s=40x40" + source +
+                        "[box];[bg][box]overlay=x='mod(t*130\\,280)':y=100:enable='" + enable + "'";
+    if (!after.empty())
+        scene += "," + after;
+    return scene + "[out0]";
 }
 
-// The noisy grey scene with a small white box crossing it between seconds
-// `from` and `to`: motion at every step whatever the step rate, where a
-// flashing box could be sampled in step with its own period.
+// The box crosses the scene between seconds `from` and `to`.
 inline std::string MovingBoxScene(int rate, double from, double to) {
-    const std::string r = std::to_string(rate);
     char window[64];
     std::snprintf(window, sizeof window, "between(t,%g,%g)", from, to);
-    return "lavfi:color=c=gray:s=320x240:r=" + r +
-           ",noise=alls=8:allf=t[bg];color=c=white:s=40x40:r=" + r +
-           "[box];[bg][box]overlay=x='mod(t*130\\,280)':y=100:enable='" + window + "'[out0]";
+    return BoxScene(rate, window);
 }
