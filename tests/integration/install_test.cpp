@@ -77,9 +77,12 @@ protected:
             fs::permissions(Bin(), fs::perms(0555));
             return "";
         }
-        // No way to drop root here: the rule is still checked for what root may do.
-        if (std::system((std::string(kAsNobody) + "true 2>/dev/null").c_str()) != 0 ||
-            ::chown(userHome.c_str(), 65534, 65534) != 0)
+        // When root cannot be dropped here, or the temp folder lies where the
+        // other account may not go, the rule is still checked for what root may do.
+        const std::string probe = std::string(kAsNobody) + "sh -c " +
+                                  Quoted("test -x " + Bin() + "oculon-headless -a -w " + userHome) +
+                                  " 2>/dev/null";
+        if (::chown(userHome.c_str(), 65534, 65534) != 0 || std::system(probe.c_str()) != 0)
             return "";
         return kAsNobody;
     }
