@@ -72,7 +72,8 @@ protected:
     // Makes the program folder unwritable for the programs about to run and
     // returns what to put before a command so that it runs as such a user.
     std::string UnwritableProgramFolder(const std::string& userHome) {
-        fs::create_directories(userHome);
+        fs::create_directories(userHome + "/run");
+        fs::permissions(userHome + "/run", fs::perms(0700));
         if (::geteuid() != 0) {
             fs::permissions(Bin(), fs::perms(0555));
             return "";
@@ -82,7 +83,9 @@ protected:
         const std::string probe = std::string(kAsNobody) + "sh -c " +
                                   Quoted("test -x " + Bin() + "oculon-headless -a -w " + userHome) +
                                   " 2>/dev/null";
-        if (::chown(userHome.c_str(), 65534, 65534) != 0 || std::system(probe.c_str()) != 0)
+        if (::chown(userHome.c_str(), 65534, 65534) != 0 ||
+            ::chown((userHome + "/run").c_str(), 65534, 65534) != 0 ||
+            std::system(probe.c_str()) != 0)
             return "";
         return kAsNobody;
     }
@@ -99,7 +102,8 @@ protected:
     // The environment of a user who set nothing for the program.
     std::string UserEnv(const std::string& userHome) const {
         return "cd / && env -u OCULON_HOME -u XDG_DATA_HOME HOME=" + Quoted(userHome) +
-               " OCULON_DEVICES=" + Quoted(m_root.File("devices.txt")) + " SDL_AUDIODRIVER=dummy ";
+               " OCULON_DEVICES=" + Quoted(m_root.File("devices.txt")) +
+               " SDL_AUDIODRIVER=dummy XDG_RUNTIME_DIR=" + Quoted(userHome + "/run") + " ";
     }
 
     CTempDir m_root;
