@@ -2,6 +2,8 @@
 // oculon-headless as a child process for whole-program tests: its event lines
 // are read as they come, every wait is bounded, and a child still running when
 // the test ends (a failed assertion included) is killed with its process group.
+#include "TempDir.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <string>
 #include <sys/resource.h>
@@ -235,10 +238,6 @@ private:
     std::string m_errText;
     std::vector<std::string> m_lines;
 };
-
-#include "TempDir.h"
-
-#include <filesystem>
 
 // A home folder with a settings file and a list of virtual cameras, for one
 // or more runs of oculon-headless.
