@@ -21,14 +21,15 @@ protected:
         if (RealCameraCount() > 0)
             GTEST_SKIP() << "a camera is plugged in";
     }
-    std::unique_ptr<CVideoSourceWnd> Start(const CVirtualDevices& devices,
+    std::unique_ptr<CVideoSourceWnd> Start(const CVirtualDevices& /*active devices*/,
                                            const std::string& remembered) {
-        m_settings = std::make_unique<CAppSettings>(m_parser, devices.Dir().Folder(), "");
+        m_settings = std::make_unique<CAppSettings>(m_parser, m_home.Folder(), "");
         m_settings->VIDEO_SRC = remembered;
         return std::make_unique<CVideoSourceWnd>(*m_settings);
     }
 
     CRecordingMessageSink m_sink;
+    CTempDir m_home; // outlives the settings, which write their file when they end
     CTagParser m_parser{false};
     std::unique_ptr<CAppSettings> m_settings;
 };

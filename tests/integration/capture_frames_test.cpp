@@ -33,8 +33,8 @@ protected:
     void SetUp() override { m_real = RealCameraCount(); }
 
     // Starts the virtual device "Picture" playing the BMP at `file`.
-    std::unique_ptr<CVideoSourceWnd> Start(const CVirtualDevices& devices, int depth) {
-        m_settings = std::make_unique<CAppSettings>(m_parser, devices.Dir().Folder(), "");
+    std::unique_ptr<CVideoSourceWnd> Start(const CVirtualDevices& /*active devices*/, int depth) {
+        m_settings = std::make_unique<CAppSettings>(m_parser, m_home.Folder(), "");
         m_settings->VIDEO_SRC = "Picture";
         auto source = std::make_unique<CVideoSourceWnd>(*m_settings, depth);
         EXPECT_EQ(source->SelectedDevice(), m_real);
@@ -42,6 +42,7 @@ protected:
     }
 
     int m_real = 0;
+    CTempDir m_home; // outlives the settings, which write their file when they end
     CTagParser m_parser{false};
     std::unique_ptr<CAppSettings> m_settings;
 };
