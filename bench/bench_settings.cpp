@@ -17,10 +17,12 @@ std::string MakeHome() {
 void BM_SettingsLoad(benchmark::State& state) {
     const std::string home = MakeHome();
     const CTagParser parser(false);
-    { CAppSettings first(parser, home, "/usr/bin/oculon"); }
-    CAppSettings settings(parser, home, "/usr/bin/oculon");
-    for (auto _ : state)
-        settings.Load();
+    {
+        // The settings write their file when they end, so they go before the folder.
+        CAppSettings settings(parser, home, "/usr/bin/oculon");
+        for (auto _ : state)
+            settings.Load();
+    }
     std::filesystem::remove_all(home);
 }
 BENCHMARK(BM_SettingsLoad);
