@@ -7,10 +7,12 @@ public:
     int64_t SteadyMs() const override { return m_ms; }
     int64_t WallSeconds() const override { return m_wallBase + m_ms / 1000; }
     LocalTime Local() const override {
+        // Moves within the day only; tests do not run past midnight.
         LocalTime t = m_local;
-        const int64_t s = t.second + m_ms / 1000;
+        const int64_t s = t.hour * 3600 + t.minute * 60 + t.second + m_ms / 1000;
         t.second = static_cast<int>(s % 60);
-        t.minute += static_cast<int>(s / 60);
+        t.minute = static_cast<int>(s / 60 % 60);
+        t.hour = static_cast<int>(s / 3600 % 24);
         t.centisecond = static_cast<int>(m_ms % 1000 / 10);
         return t;
     }
