@@ -13,8 +13,10 @@
 namespace {
 
 // Runs `act` on the folder browser once it is the active modal window. The
-// watch gives up (closing whatever is modal) after a generous number of looks,
-// so a browser that never shows cannot hang the test.
+// browser fills its folder view in the background and may swallow an early
+// accept, so `act` runs again while the same browser stays up. The watch gives
+// up (closing whatever is modal) after a generous number of looks, so a
+// browser that never shows or never closes cannot hang the test.
 class CBrowserWatch {
 public:
     explicit CBrowserWatch(std::function<void(QFileDialog*)> act) : m_act(std::move(act)) {
@@ -26,19 +28,25 @@ public:
 
 private:
     void Look() {
-        if (auto* browser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (++m_looks > 2000) {
             m_timer.stop();
-            m_acted = true;
-            m_act(browser);
-        } else if (++m_looks > 2000) {
+            if (modal)
+                modal->close();
+        } else if (auto* browser = qobject_cast<QFileDialog*>(modal)) {
+            if (!m_acted || m_looks - m_lastAct >= 50) {
+                m_acted = true;
+                m_lastAct = m_looks;
+                m_act(browser);
+            }
+        } else if (m_acted && !modal) {
             m_timer.stop();
-            if (QWidget* w = QApplication::activeModalWidget())
-                w->close();
         }
     }
     std::function<void(QFileDialog*)> m_act;
     QTimer m_timer;
     int m_looks = 0;
+    int m_lastAct = 0;
     bool m_acted = false;
 };
 
