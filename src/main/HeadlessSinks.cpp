@@ -3,7 +3,7 @@
 #include <cstdio>
 
 void CStdoutSinks::ShowMessage(const std::string&, const std::string& text, MessageIcon) {
-    Event("message: " + OneLine(text));
+    Event("message: " + text);
 }
 
 void CStdoutSinks::Event(const std::string& line) {

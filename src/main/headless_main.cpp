@@ -71,11 +71,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    struct sigaction sa {};
-    sa.sa_handler = OnStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    InstallStopSignals(OnStopSignal);
 
     const IClock& clock = CSystemClock::Instance();
     g_appObjects.CreateAll(ResolveHomeFolder(), ExecutablePath(),

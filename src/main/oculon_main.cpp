@@ -39,11 +39,7 @@ int main(int argc, char** argv) {
         return 0;
 
     // A session that ends asks politely: the close saves the settings as usual.
-    struct sigaction sa {};
-    sa.sa_handler = OnStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    InstallStopSignals(OnStopSignal);
 
     g_appObjects.CreateAll(home, ExecutablePath(), CCommandLine::JoinArguments(argc, argv));
     if (g_appObjects.m_pCommandLine->m_bDelayStart)

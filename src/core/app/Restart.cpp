@@ -14,3 +14,11 @@ bool StartProgramAgain(const std::string& executablePath) {
 }
 
 void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
+
+void InstallStopSignals(void (*handler)(int)) {
+    struct sigaction sa {};
+    sa.sa_handler = handler;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
