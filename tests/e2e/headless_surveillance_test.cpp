@@ -3,6 +3,7 @@
 #include "video/FrameTextPainter.h"
 #include "video/SurveillanceController.h"
 
+#include "RunCommand.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -12,28 +13,11 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Standard output of `cmd`; `status` gets its exit status (-1 when it did not run).
-std::string RunCommand(const std::string& cmd, int* status = nullptr) {
-    std::string out;
-    FILE* pipe = ::popen(cmd.c_str(), "r");
-    if (!pipe)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0)
-        out.append(buf, n);
-    const int rc = ::pclose(pipe);
-    if (status)
-        *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return out;
-}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -45,7 +29,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // Grey levels of a still decoded by djpeg (-grayscale), top-down.
 std::vector<uint8_t> DecodeGrey(const std::string& path) {
-    const std::string pgm = RunCommand("djpeg -grayscale -pnm '" + path + "'");
+    const std::string pgm = RunCommand("djpeg -grayscale -pnm '" + path + "'").output;
     int w = 0, h = 0, maxval = 0, consumed = 0;
     if (std::sscanf(pgm.c_str(), "P5 %d %d %d%n", &w, &h, &maxval, &consumed) != 3 || w != 320 ||
         h != 240)
@@ -106,13 +90,12 @@ TEST(HeadlessSurveillance, BoxInAVirtualSceneGivesOneStampedStillsFolder) {
                    "MOTION_WRM=2\nCAPTURE_JPG=1\nCAPTURE_MIN_S=3\nVIDEO_OPA=100\n"
                    "<VIDEO_OVE>E2E CAMERA 1</VIDEO_OVE>\n"
                    "<VIDEO_SRC>Scene</VIDEO_SRC>\n");
-    int exitStatus = -1;
-    const std::string out =
+    const CommandResult run =
         RunCommand("OCULON_DEVICES='" + dir.File("devices.txt") +
-                       "' SDL_AUDIODRIVER=dummy timeout 60 '" OCULON_HEADLESS_EXE "' --home '" +
-                       home + "' --run-for 12 2>/dev/null",
-                   &exitStatus);
-    EXPECT_EQ(exitStatus, 0) << "a clean end (sanitizer builds fail here on a finding)";
+                   "' SDL_AUDIODRIVER=dummy timeout 60 '" OCULON_HEADLESS_EXE "' --home '" + home +
+                   "' --run-for 12 2>/dev/null");
+    const std::string& out = run.output;
+    EXPECT_EQ(run.exitCode, 0) << "a clean end (sanitizer builds fail here on a finding)";
 
     std::vector<std::string> status, stills;
     for (const auto& line : Lines(out)) {
@@ -172,13 +155,12 @@ TEST(HeadlessSurveillance, WithoutADeviceNothingIsRecorded) {
     WriteFileBytes(dir.File("devices.txt"), "# no virtual devices\n");
     WriteFileBytes(home + "/oculon.ini", "MOTION_WRM=1\nCAPTURE_JPG=1\n"
                                          "<VIDEO_SRC>Gone Camera</VIDEO_SRC>\n");
-    int exitStatus = -1;
-    const std::string out =
+    const CommandResult run =
         RunCommand("OCULON_DEVICES='" + dir.File("devices.txt") +
-                       "' SDL_AUDIODRIVER=dummy timeout 60 '" OCULON_HEADLESS_EXE "' --home '" +
-                       home + "' --run-for 2.5 2>/dev/null",
-                   &exitStatus);
-    EXPECT_EQ(exitStatus, 0);
+                   "' SDL_AUDIODRIVER=dummy timeout 60 '" OCULON_HEADLESS_EXE "' --home '" + home +
+                   "' --run-for 2.5 2>/dev/null");
+    const std::string& out = run.output;
+    EXPECT_EQ(run.exitCode, 0);
     std::vector<std::string> status;
     for (const auto& line : Lines(out)) {
         if (line.rfind("status: ", 0) == 0)

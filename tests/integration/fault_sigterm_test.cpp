@@ -16,17 +16,6 @@ namespace {
 
 constexpr int kFps = 10;
 
-void ExpectPlayable(const std::string& path, int frames) {
-    SCOPED_TRACE(path);
-    const MovieFacts movie = ProbeMovie(path);
-    ASSERT_TRUE(movie.probed);
-    EXPECT_EQ(movie.format, "asf");
-    EXPECT_EQ(movie.codec, "wmv2");
-    EXPECT_EQ(movie.pts, ExpectedStamps(static_cast<size_t>(frames), kFps));
-    EXPECT_EQ(movie.decodedFrames, frames);
-    EXPECT_EQ(movie.decodeErrors, "");
-}
-
 TEST(FaultSigterm, WhileRecordingAndMailingFinishesTheMovieAndWritesTheSettings) {
     // The server holds the first mail at its greeting until the test lets it go.
     std::atomic<bool> gate{false};
@@ -71,7 +60,7 @@ TEST(FaultSigterm, WhileRecordingAndMailingFinishesTheMovieAndWritesTheSettings)
         ASSERT_EQ(ends[i].substr(0, blank), starts[i]);
         const int frames = std::stoi(ends[i].substr(blank + 1));
         EXPECT_GT(frames, 0);
-        ExpectPlayable(starts[i], frames);
+        ExpectPlayableMovie(starts[i], frames, kFps);
     }
     EXPECT_EQ(home.Settings(), WithSettings(DefaultSettingsFile(home.Home() + "/"),
                                             {{"MOTION_WRM=", "1"},

@@ -3,6 +3,8 @@
 // djpeg for stills, and the exact text of the settings file.
 #include "RunCommand.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <sstream>
@@ -83,6 +85,20 @@ inline std::vector<int64_t> ExpectedStamps(size_t frames, int fps) {
     for (size_t k = 0; k < frames; ++k)
         stamps.push_back(static_cast<int64_t>(k) * 1000 / fps);
     return stamps;
+}
+
+// A finished movie: WMV 8 in ASF, `frames` frames each stamped by its number
+// at `fps`, decoding without errors. Call under ASSERT_NO_FATAL_FAILURE when
+// later checks need it.
+inline void ExpectPlayableMovie(const std::string& path, int frames, int fps) {
+    SCOPED_TRACE(path);
+    const MovieFacts movie = ProbeMovie(path);
+    ASSERT_TRUE(movie.probed);
+    EXPECT_EQ(movie.format, "asf");
+    EXPECT_EQ(movie.codec, "wmv2");
+    EXPECT_EQ(movie.pts, ExpectedStamps(static_cast<size_t>(frames), fps));
+    EXPECT_EQ(movie.decodedFrames, frames);
+    EXPECT_EQ(movie.decodeErrors, "");
 }
 
 // Width and height of a JPEG decoded by djpeg; {0, 0} when it does not decode.
