@@ -57,7 +57,7 @@ void BM_ComposeJob(benchmark::State& state) {
     {
         CAppSettings settings(parser, home, "");
         settings.EMAIL_CUS = std::string(2000, 'c');
-        const CaptureReport report{"07-Dec-26 14=05=09.25", "/a/m.wmv", "/a/s/", "/a/s/F.jpg"};
+        const CCaptureReport report{"07-Dec-26 14=05=09.25", "/a/m.wmv", "/a/s/", "/a/s/F.jpg"};
         for (auto _ : state)
             benchmark::DoNotOptimize(CReportMailer::ComposeJob(settings, report));
     }

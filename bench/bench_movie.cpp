@@ -2,7 +2,7 @@
 // and one 50 ms alert-sound buffer.
 #include "record/AlertSynth.h"
 #include "record/WmvWriter.h"
-#include "video/FrameImage.h"
+#include "frame/FrameImage.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>

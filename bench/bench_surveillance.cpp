@@ -4,7 +4,7 @@
 #include "app/Clock.h"
 #include "app/TagParser.h"
 #include "record/MovieRecorder.h"
-#include "video/FrameFormat.h"
+#include "frame/FrameFormat.h"
 #include "video/FrameImaging.h"
 #include "video/FrameTextPainter.h"
 #include "video/MotionDetector.h"
@@ -129,8 +129,8 @@ class CStepClock : public IClock {
 public:
     int64_t SteadyMs() const override { return m_ms; }
     int64_t WallSeconds() const override { return 1'700'000'000 + m_ms / 1000; }
-    LocalTime Local() const override {
-        LocalTime t{2026, 12, 7, 14, 0, 0, 0, 1, 0};
+    CLocalTime Local() const override {
+        CLocalTime t{2026, 12, 7, 14, 0, 0, 0, 1, 0};
         t.second = static_cast<int>(m_ms / 1000 % 60);
         t.minute = static_cast<int>(m_ms / 60000 % 60);
         t.centisecond = static_cast<int>(m_ms % 1000 / 10);

@@ -21,7 +21,7 @@ class CPausedClock : public IClock {
 public:
     int64_t SteadyMs() const override { return m_ms; }
     int64_t WallSeconds() const override { return m_ms / 1000; }
-    LocalTime Local() const override { return LocalTime{}; }
+    CLocalTime Local() const override { return CLocalTime{}; }
     int64_t m_ms = 0;
 };
 
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 std::abort();
             if (!ok) {
                 const int error = GetMailLastError();
-                if (error == MailError::kTimedOut &&
+                if (error == mail_error::kTimedOut &&
                     connection.m_pauses - pausesBefore >
                         static_cast<int>(CSMTPConnection::kReplyTimeoutMs) /
                                 CSMTPConnection::kPollPauseMs +

@@ -7,7 +7,7 @@ seconds=${1:-30}
 out=build/fuzz
 mkdir -p "$out"
 flags="-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -Isrc/core"
-app_srcs=$(ls src/core/app/*.cpp | grep -v AppObjects.cpp)
+app_srcs=$(ls src/core/app/*.cpp)
 
 build() { # name, extra sources...
   local name=$1; shift

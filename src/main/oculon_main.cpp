@@ -1,15 +1,15 @@
 // The desktop program: builds the application objects, runs the main window,
 // tears everything down in order when it has ended.
-#include "DlgMain.h"
-#include "QtMessageSink.h"
-#include "StartSignal.h"
+#include "main/DlgMain.h"
+#include "widgets/QtMessageSink.h"
+#include "main/StartSignal.h"
 
-#include "app/AppObjects.h"
+#include "program/AppObjects.h"
 #include "app/Clock.h"
 #include "app/CommandLine.h"
 #include "app/HomeFolder.h"
 #include "app/MessageSink.h"
-#include "app/Restart.h"
+#include "program/Restart.h"
 
 #include <QApplication>
 #include <chrono>

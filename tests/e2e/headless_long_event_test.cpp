@@ -1,6 +1,6 @@
 // Motion that goes on for half a minute with CAPTURE_MAX_S = 10: the capture
 // is cut into movies of at most ten seconds, each followed by its own mail.
-#include "../integration/mail_smtp/MailSinkProcess.h"
+#include "MailSinkProcess.h"
 #include "HeadlessProcess.h"
 #include "MediaChecks.h"
 

@@ -1,6 +1,6 @@
 // One motion of two seconds in front of a virtual camera, with the report mail
 // going to a real SMTP server: everything the user gets, read back with real tools.
-#include "../integration/mail_smtp/MailSinkProcess.h"
+#include "MailSinkProcess.h"
 #include "DefaultSettingsFile.h"
 #include "HeadlessProcess.h"
 #include "MediaChecks.h"

@@ -4,10 +4,10 @@
 #include "main_window_fixture.h"
 #include "window_fakes.h"
 
-#include "MainLayout.h"
-#include "SkinButton.h"
-#include "StatusWnd.h"
-#include "VideoWnd.h"
+#include "main/MainLayout.h"
+#include "widgets/SkinButton.h"
+#include "main/StatusWnd.h"
+#include "main/VideoWnd.h"
 
 #include "video/SurveillanceController.h"
 #include "video/capture/VideoSourceWnd.h"

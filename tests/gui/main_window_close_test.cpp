@@ -56,7 +56,7 @@ protected:
         Start();
         ASSERT_NE(g_appObjects.m_pReportMailer, nullptr);
         g_appObjects.m_pReportMailer->SendCaptureReport(
-            CaptureReport{"07/DEC/26  14:05:00.00", "", "", ""});
+            CCaptureReport{"07/DEC/26  14:05:00.00", "", "", ""});
         ASSERT_EQ(g_appObjects.BusyMailJobs(), 1);
         dialog->show();
         SendKey(dialog.get(), Qt::Key_Escape);

@@ -4,12 +4,12 @@
 #include "RecordingSinks.h"
 #include "TempDir.h"
 
-#include "DataFiles.h"
-#include "DlgMain.h"
-#include "SetupDialogHost.h"
+#include "widgets/DataFiles.h"
+#include "main/DlgMain.h"
+#include "setup/SetupDialogHost.h"
 
 #include "app/AppFlags.h"
-#include "app/AppObjects.h"
+#include "program/AppObjects.h"
 #include "app/AppSettings.h"
 #include "app/HomeFolder.h"
 #include "app/TagParser.h"

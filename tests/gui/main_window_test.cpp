@@ -2,10 +2,10 @@
 // buttons, the keyboard, and the deferred close.
 #include "main_window_fixture.h"
 
-#include "MainLayout.h"
-#include "SkinButton.h"
-#include "StatusWnd.h"
-#include "VideoWnd.h"
+#include "main/MainLayout.h"
+#include "widgets/SkinButton.h"
+#include "main/StatusWnd.h"
+#include "main/VideoWnd.h"
 
 #include "video/SurveillanceController.h"
 

@@ -1,14 +1,14 @@
 #include "setup_fixture.h"
 
-#include "ArrowPair.h"
-#include "DataFiles.h"
-#include "PageEmailSetup.h"
-#include "PageMotionDetect.h"
-#include "PageVideoCapture.h"
-#include "PageVideoDevice.h"
+#include "widgets/ArrowPair.h"
+#include "widgets/DataFiles.h"
+#include "setup/PageEmailSetup.h"
+#include "setup/PageMotionDetect.h"
+#include "setup/PageVideoCapture.h"
+#include "setup/PageVideoDevice.h"
 
 #include "app/AppFlags.h"
-#include "app/AppObjects.h"
+#include "program/AppObjects.h"
 
 #include <QCheckBox>
 #include <QComboBox>

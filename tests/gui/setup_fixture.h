@@ -3,11 +3,11 @@
 #include "RecordingSinks.h"
 #include "TempDir.h"
 
-#include "DlgSetup.h"
+#include "setup/DlgSetup.h"
 #include "app/AppSettings.h"
 #include "app/TagParser.h"
 #include "record/IAlertSound.h"
-#include "video/FrameImage.h"
+#include "frame/FrameImage.h"
 
 #include <QAbstractButton>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #include "setup_fixture.h"
 
-#include "DlgFolderSelect.h"
-#include "PageVideoCapture.h"
+#include "setup/DlgFolderSelect.h"
+#include "setup/PageVideoCapture.h"
 
 #include <QFileDialog>
 #include <QLineEdit>

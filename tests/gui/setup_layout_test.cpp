@@ -1,7 +1,7 @@
 #include "setup_fixture.h"
 
-#include "DlgCheckVersion.h"
-#include "PageMotionDetect.h"
+#include "setup/DlgCheckVersion.h"
+#include "setup/PageMotionDetect.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "GuiTestApp.h"
 
-#include "RegionSelectWnd.h"
-#include "video/FrameImage.h"
+#include "setup/RegionSelectWnd.h"
+#include "frame/FrameImage.h"
 
 #include <QImage>
 #include <QMouseEvent>

@@ -1,9 +1,9 @@
 // Skinned buttons with all, some or none of their pictures, and tray mode.
 #include "main_window_fixture.h"
 
-#include "MainLayout.h"
-#include "SkinButton.h"
-#include "TrayIcon.h"
+#include "main/MainLayout.h"
+#include "widgets/SkinButton.h"
+#include "main/TrayIcon.h"
 
 #include <QAction>
 #include <QDir>

@@ -2,9 +2,9 @@
 // paints (blinking, crossed out), and the setup page a click opens.
 #include "window_fakes.h"
 
-#include "MainLayout.h"
-#include "SetupDialogHost.h"
-#include "StatusWnd.h"
+#include "main/MainLayout.h"
+#include "setup/SetupDialogHost.h"
+#include "main/StatusWnd.h"
 
 #include <QApplication>
 #include <QMouseEvent>

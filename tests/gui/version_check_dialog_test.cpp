@@ -1,8 +1,8 @@
 #include "HttpFolderServer.h"
 #include "setup_fixture.h"
 
-#include "DlgCheckVersion.h"
-#include "PageMotionDetect.h"
+#include "setup/DlgCheckVersion.h"
+#include "setup/PageMotionDetect.h"
 
 #include "app/AppFlags.h"
 

@@ -3,10 +3,10 @@
 // and the depth watch behind its paints.
 #include "window_fakes.h"
 
-#include "DepthWatch.h"
-#include "MainLayout.h"
-#include "OffscreenDC.h"
-#include "VideoWnd.h"
+#include "main/DepthWatch.h"
+#include "main/MainLayout.h"
+#include "widgets/OffscreenDC.h"
+#include "main/VideoWnd.h"
 
 #include <QPaintEvent>
 
@@ -147,17 +147,17 @@ TEST(DepthWatch, SettlesTwiceThenRestartsOnASwitchAndClosesOnOddDepths) {
     EXPECT_FALSE(watch.Observe(16).restart);
     EXPECT_FALSE(watch.Observe(32).restart);
     EXPECT_FALSE(watch.Observe(32).restart);
-    const CDepthWatch::Verdict toSixteen = watch.Observe(16);
+    const CDepthWatch::CVerdict toSixteen = watch.Observe(16);
     EXPECT_TRUE(toSixteen.restart);
     EXPECT_EQ(toSixteen.depth, 16);
     EXPECT_FALSE(watch.Observe(16).restart);
     // "Cannot say" keeps the last good depth and changes nothing.
-    const CDepthWatch::Verdict unknown = watch.Observe(1);
+    const CDepthWatch::CVerdict unknown = watch.Observe(1);
     EXPECT_EQ(unknown.depth, 16);
     EXPECT_FALSE(unknown.restart);
     EXPECT_FALSE(unknown.unsupported);
     // Anything but 16 or 32 closes; coming back from it is no restart.
-    const CDepthWatch::Verdict odd = watch.Observe(8);
+    const CDepthWatch::CVerdict odd = watch.Observe(8);
     EXPECT_TRUE(odd.unsupported);
     EXPECT_FALSE(odd.restart);
     EXPECT_FALSE(watch.Observe(32).restart);

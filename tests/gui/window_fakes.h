@@ -7,7 +7,7 @@
 #include "RecordingSinks.h"
 #include "TempDir.h"
 
-#include "DataFiles.h"
+#include "widgets/DataFiles.h"
 
 #include "app/AppFlags.h"
 #include "app/AppSettings.h"
@@ -15,7 +15,7 @@
 #include "mail/IReportMailer.h"
 #include "record/IAlertSound.h"
 #include "record/IMovieRecorder.h"
-#include "video/FrameFormat.h"
+#include "frame/FrameFormat.h"
 #include "video/SurveillanceController.h"
 #include "video/capture/IFrameSource.h"
 
@@ -55,7 +55,7 @@ struct FakeSound : IAlertSound {
 };
 
 struct FakeMailer : IReportMailer {
-    void SendCaptureReport(const CaptureReport&) override { ++reports; }
+    void SendCaptureReport(const CCaptureReport&) override { ++reports; }
     bool IsSending() const override { return sending; }
     int PendingCount() const override { return sending ? 1 : 0; }
     bool sending = false;

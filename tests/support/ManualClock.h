@@ -6,9 +6,9 @@ class CManualClock : public IClock {
 public:
     int64_t SteadyMs() const override { return m_ms; }
     int64_t WallSeconds() const override { return m_wallBase + m_ms / 1000; }
-    LocalTime Local() const override {
+    CLocalTime Local() const override {
         // Moves within the day only; tests do not run past midnight.
-        LocalTime t = m_local;
+        CLocalTime t = m_local;
         const int64_t s = t.hour * 3600 + t.minute * 60 + t.second + m_ms / 1000;
         t.second = static_cast<int>(s % 60);
         t.minute = static_cast<int>(s / 60 % 60);
@@ -22,5 +22,5 @@ public:
 
     int64_t m_ms = 0;
     int64_t m_wallBase = 1'700'000'000;
-    LocalTime m_local{2026, 12, 7, 14, 5, 0, 0, 1, 3600};
+    CLocalTime m_local{2026, 12, 7, 14, 5, 0, 0, 1, 3600};
 };

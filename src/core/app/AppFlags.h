@@ -4,6 +4,3 @@
 extern bool g_bCloseRequested; // a close was asked for; the main tick finishes it
 extern bool g_bModalOpen;      // the setup dialog is up; surveillance steps pause
 extern bool g_bRestartOnClose; // start the program again once it has closed
-
-// The program's version, shown in the title and compared by the version check.
-inline constexpr float kProgramVersion = 2.07f;

@@ -7,7 +7,7 @@
 
 namespace {
 
-struct IntKey {
+struct CIntKey {
     const char* key; // with its "="
     int CAppSettings::*member;
     int defaultValue;
@@ -18,7 +18,7 @@ struct IntKey {
 constexpr int kAny = INT_MIN;
 
 // In the order the program reads them; every lookup searches the whole text.
-const IntKey kIntKeys[] = {
+const CIntKey kIntKeys[] = {
     {"APP_POSX=", &CAppSettings::APP_POSX, -4096, kAny, kAny},
     {"APP_POSY=", &CAppSettings::APP_POSY, -4096, kAny, kAny},
     {"APP_BUTS=", &CAppSettings::APP_BUTS, 1, kAny, kAny},
@@ -44,14 +44,14 @@ const IntKey kIntKeys[] = {
     {"EMAIL_JPG=", &CAppSettings::EMAIL_JPG, 1, kAny, kAny},
 };
 
-struct StringKey {
+struct CStringKey {
     const char* open;
     const char* close;
     std::string CAppSettings::*member;
     const char* defaultValue; // used when the value is missing or empty
 };
 
-const StringKey kStringKeys[] = {
+const CStringKey kStringKeys[] = {
     {"<VIDEO_OVE>", "</VIDEO_OVE>", &CAppSettings::VIDEO_OVE, CAppSettings::kDefaultTitle},
     {"<VIDEO_SRC>", "</VIDEO_SRC>", &CAppSettings::VIDEO_SRC, ""},
     {"<CAPTURE_PTH>", "</CAPTURE_PTH>", &CAppSettings::CAPTURE_PTH, nullptr},
@@ -80,14 +80,14 @@ void CAppSettings::Load() {
     if (file.Exists())
         text = file.ReadText(true);
 
-    for (const IntKey& k : kIntKeys) {
+    for (const CIntKey& k : kIntKeys) {
         int value = k.defaultValue;
         m_parser.GetInt(text, k.key, value, k.defaultValue);
         if (k.min != kAny && (value < k.min || value > k.max))
             value = k.defaultValue;
         this->*k.member = value;
     }
-    for (const StringKey& k : kStringKeys) {
+    for (const CStringKey& k : kStringKeys) {
         std::string value = m_parser.GetTagged(text, k.open, k.close);
         if (value.empty())
             value = k.defaultValue ? k.defaultValue : m_programFolder + "captured";

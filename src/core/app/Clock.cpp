@@ -10,14 +10,14 @@ int64_t CSystemClock::SteadyMs() const {
 
 int64_t CSystemClock::WallSeconds() const { return static_cast<int64_t>(std::time(nullptr)); }
 
-LocalTime CSystemClock::Local() const {
+CLocalTime CSystemClock::Local() const {
     using namespace std::chrono;
     const auto now = system_clock::now();
     const std::time_t secs = system_clock::to_time_t(now);
     const auto centis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000 / 10;
     std::tm tm{};
     localtime_r(&secs, &tm);
-    LocalTime t;
+    CLocalTime t;
     t.year = tm.tm_year + 1900;
     t.month = tm.tm_mon + 1;
     t.day = tm.tm_mday;

@@ -3,7 +3,7 @@
 
 // Broken-down local time with the hundredths the time stamp shows and the
 // offset from UTC that mail dates carry.
-struct LocalTime {
+struct CLocalTime {
     int year = 1970;  // four digits
     int month = 1;    // 1..12
     int day = 1;      // 1..31
@@ -24,14 +24,14 @@ public:
     virtual int64_t SteadyMs() const = 0;
     // Wall-clock time in whole seconds since the epoch.
     virtual int64_t WallSeconds() const = 0;
-    virtual LocalTime Local() const = 0;
+    virtual CLocalTime Local() const = 0;
 };
 
 class CSystemClock : public IClock {
 public:
     int64_t SteadyMs() const override;
     int64_t WallSeconds() const override;
-    LocalTime Local() const override;
+    CLocalTime Local() const override;
 
     // The one clock of the running program.
     static const IClock& Instance();

@@ -3,7 +3,7 @@
 
 // What the controller hands over when a capture ends: the time stamp of the
 // step at which the movie ended, the movie, and the capture's stills.
-struct CaptureReport {
+struct CCaptureReport {
     std::string stampText;
     std::string moviePath;
     std::string stillDir;
@@ -14,7 +14,7 @@ class IReportMailer {
 public:
     virtual ~IReportMailer() = default;
     // Composes the report (or nothing, when mail is off) and delivers it on a worker.
-    virtual void SendCaptureReport(const CaptureReport& report) = 0;
+    virtual void SendCaptureReport(const CCaptureReport& report) = 0;
     virtual bool IsSending() const = 0;
     virtual int PendingCount() const = 0;
 };

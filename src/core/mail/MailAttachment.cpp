@@ -51,7 +51,7 @@ bool CMailAttachment::Load(const std::string& path) {
 }
 
 std::string CMailAttachment::Base64Encode(std::string_view data) {
-    const std::string plain = MailText::Base64(data);
+    const std::string plain = mail_text::Base64(data);
     std::string out;
     out.reserve(plain.size() + plain.size() / 76 * 2 + 2);
     for (size_t i = 0; i < plain.size(); i += 76) {

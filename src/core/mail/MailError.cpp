@@ -16,13 +16,13 @@ void SetMailLastError(int code) {
 
 std::string MailErrorText(int code) {
     switch (code) {
-    case MailError::kInvalidArgument:
+    case mail_error::kInvalidArgument:
         return "host not found";
-    case MailError::kTimedOut:
+    case mail_error::kTimedOut:
         return "no reply from server";
-    case MailError::kUnexpectedReply:
+    case mail_error::kUnexpectedReply:
         return "unexpected reply";
-    case MailError::kCommandRefused:
+    case mail_error::kCommandRefused:
         return "command refused";
     case 0:
         return "unknown error";

@@ -21,16 +21,16 @@ std::string JoinFormatted(const std::vector<CMailAddress>& list) {
     for (const auto& address : list) {
         if (!text.empty())
             text += ",";
-        text += MailText::WithoutLineEnds(address.Format());
+        text += mail_text::WithoutLineEnds(address.Format());
     }
     return text;
 }
 
 std::string PartHeader(const CMailAttachment& attachment) {
     return "\r\n\r\n--#BOUNDARY#\r\nContent-Type: application/octet-stream; " +
-           MailText::MimeParameter("name", MailText::WithoutLineEnds(attachment.m_name)) +
+           mail_text::MimeParameter("name", mail_text::WithoutLineEnds(attachment.m_name)) +
            "\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; " +
-           MailText::MimeParameter("filename", MailText::WithoutLineEnds(attachment.m_fileName)) +
+           mail_text::MimeParameter("filename", mail_text::WithoutLineEnds(attachment.m_fileName)) +
            "\r\n\r\n";
 }
 
@@ -39,8 +39,8 @@ std::string PartHeader(const CMailAttachment& attachment) {
 CMailMessage::CMailMessage(const IClock& clock) : m_clock(clock) {}
 
 void CMailMessage::SetBody(const std::string& text) {
-    m_text = MailText::NormalizeLineEnds(text);
-    m_body = MailText::DotStuff(m_text);
+    m_text = mail_text::NormalizeLineEnds(text);
+    m_body = mail_text::DotStuff(m_text);
 }
 
 int CMailMessage::AddRecipient(const CMailAddress& address, RecipientType type) {
@@ -86,7 +86,7 @@ void CMailMessage::AddAttachment(const CMailAttachment* attachment) {
         m_attachments.push_back(attachment);
 }
 
-std::string CMailMessage::FormatDate(const LocalTime& t) {
+std::string CMailMessage::FormatDate(const CLocalTime& t) {
     static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -101,7 +101,7 @@ std::string CMailMessage::FormatDate(const LocalTime& t) {
 }
 
 bool CMailMessage::BodyNeedsEncoding() const {
-    if (!MailText::IsSevenBit(m_text) || MailText::LongestLine(m_body) > kSmtpLineMax)
+    if (!mail_text::IsSevenBit(m_text) || mail_text::LongestLine(m_body) > kSmtpLineMax)
         return true;
     // The text part declares quoted-printable, where "=" starts an escape.
     return !m_attachments.empty() && m_text.find('=') != std::string::npos;
@@ -110,15 +110,15 @@ bool CMailMessage::BodyNeedsEncoding() const {
 std::string CMailMessage::WireBody() const {
     if (!BodyNeedsEncoding())
         return m_body;
-    return MailText::DotStuff(MailText::QuotedPrintable(m_text));
+    return mail_text::DotStuff(mail_text::QuotedPrintable(m_text));
 }
 
 std::string CMailMessage::BuildHeader() const {
     const std::string to = JoinFormatted(m_to);
     const std::string cc = JoinFormatted(m_cc);
-    std::string subject = MailText::EncodeHeaderValue(MailText::WithoutLineEnds(m_subject));
+    std::string subject = mail_text::EncodeHeaderValue(mail_text::WithoutLineEnds(m_subject));
 
-    std::string header = "From: " + MailText::WithoutLineEnds(m_from.Format()) + "\r\n";
+    std::string header = "From: " + mail_text::WithoutLineEnds(m_from.Format()) + "\r\n";
     header += "To: " + to + "\r\n";
     if (!cc.empty())
         header += "Cc: " + cc + "\r\n";
@@ -126,14 +126,14 @@ std::string CMailMessage::BuildHeader() const {
     header += "Date: " + FormatDate(m_clock.Local()) + "\r\n";
     header += "X-Mailer: " + m_xMailer + "\r\n";
     if (!m_replyTo.m_address.empty())
-        header += "Reply-To: " + MailText::WithoutLineEnds(m_replyTo.Format()) + "\r\n";
+        header += "Reply-To: " + mail_text::WithoutLineEnds(m_replyTo.Format()) + "\r\n";
     if (!m_attachments.empty()) {
         header += kMultipartHeader;
     } else if (!BodyNeedsEncoding()) {
         header += kPlainHeader;
     } else {
         header += "MIME-Version: 1.0\r\nContent-type: text/plain; charset=";
-        header += MailText::IsSevenBit(m_text) ? "US-ASCII" : "UTF-8";
+        header += mail_text::IsSevenBit(m_text) ? "US-ASCII" : "UTF-8";
         header += "\r\nContent-Transfer-Encoding: quoted-printable\r\n";
     }
     header += "\r\n";
@@ -141,7 +141,7 @@ std::string CMailMessage::BuildHeader() const {
 }
 
 std::string CMailMessage::TextPartHeader() const {
-    const bool utf8 = !MailText::IsSevenBit(m_text);
+    const bool utf8 = !mail_text::IsSevenBit(m_text);
     return std::string("\r\n--#BOUNDARY#\r\nContent-Type: text/plain; charset=") +
            (utf8 ? "utf-8" : "us-ascii") +
            "\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n";

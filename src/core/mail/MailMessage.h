@@ -58,7 +58,7 @@ public:
     bool BodyNeedsEncoding() const;
 
     // Date text with English names and the numeric zone, as mail dates are written.
-    static std::string FormatDate(const LocalTime& t);
+    static std::string FormatDate(const CLocalTime& t);
 
     CMailAddress m_from;
     std::string m_subject;

@@ -41,7 +41,7 @@ bool CMailSocket::Connect(const std::string& host, uint16_t port) {
         if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || !result) {
             if (result)
                 ::freeaddrinfo(result);
-            SetMailLastError(MailError::kInvalidArgument);
+            SetMailLastError(mail_error::kInvalidArgument);
             return false;
         }
         address.sin_addr = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr;

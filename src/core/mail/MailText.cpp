@@ -1,6 +1,6 @@
 #include "mail/MailText.h"
 
-namespace MailText {
+namespace mail_text {
 
 namespace {
 
@@ -214,4 +214,4 @@ std::string WithoutLineEnds(std::string_view text) {
     return out;
 }
 
-} // namespace MailText
+} // namespace mail_text

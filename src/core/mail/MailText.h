@@ -3,7 +3,7 @@
 #include <string_view>
 
 // Text helpers for what goes out after DATA and into headers.
-namespace MailText {
+namespace mail_text {
 
 // Every line end (CR LF, a lone LF or a lone CR) becomes CR LF: text typed on
 // Linux has bare line feeds, which SMTP servers refuse inside DATA.
@@ -43,4 +43,4 @@ std::string MimeParameter(std::string_view key, std::string_view value);
 // CR and LF removed: a line end inside a command or header would start a new one.
 std::string WithoutLineEnds(std::string_view text);
 
-} // namespace MailText
+} // namespace mail_text

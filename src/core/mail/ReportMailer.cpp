@@ -87,7 +87,7 @@ void CReportMailer::SplitServer(const std::string& server, std::string& host, ui
     host.resize(colon);
 }
 
-ReportMailJob CReportMailer::ComposeJob(const CAppSettings& settings, const CaptureReport& report) {
+ReportMailJob CReportMailer::ComposeJob(const CAppSettings& settings, const CCaptureReport& report) {
     std::string time = report.stampText;
     for (char& c : time) {
         if (c == '=')
@@ -96,13 +96,13 @@ ReportMailJob CReportMailer::ComposeJob(const CAppSettings& settings, const Capt
             c = '/';
     }
     ReportMailJob job;
-    job.subject = std::string(MailText::CutAtCharBoundary("OCULON> " + time, kSubjectMax));
+    job.subject = std::string(mail_text::CutAtCharBoundary("OCULON> " + time, kSubjectMax));
 
     std::string body = "Automatically sent by Oculon\r\nCamera name: " + settings.VIDEO_OVE +
                        "\r\nTransmission time: " + time + "\r\n" + kWebAddress;
     if (!settings.EMAIL_CUS.empty())
-        body += "\r\n____________________\r\n" + MailText::NormalizeLineEnds(settings.EMAIL_CUS);
-    job.body = std::string(MailText::CutAtCharBoundary(body, kBodyMax));
+        body += "\r\n____________________\r\n" + mail_text::NormalizeLineEnds(settings.EMAIL_CUS);
+    job.body = std::string(mail_text::CutAtCharBoundary(body, kBodyMax));
 
     if (settings.EMAIL_WMV)
         job.moviePath = report.moviePath;
@@ -119,7 +119,7 @@ ReportMailJob CReportMailer::ComposeJob(const CAppSettings& settings, const Capt
     return job;
 }
 
-void CReportMailer::SendCaptureReport(const CaptureReport& report) {
+void CReportMailer::SendCaptureReport(const CCaptureReport& report) {
     if (!m_settings.EMAIL_ENA || report.stampText.empty())
         return;
     const int index = m_slots->Reserve();

@@ -27,7 +27,7 @@ public:
     CReportMailer(const CReportMailer&) = delete;
     CReportMailer& operator=(const CReportMailer&) = delete;
 
-    void SendCaptureReport(const CaptureReport& report) override;
+    void SendCaptureReport(const CCaptureReport& report) override;
     bool IsSending() const override;
     int PendingCount() const override;
 
@@ -36,7 +36,7 @@ public:
     static void DeliverReport(const std::shared_ptr<CReportJobSlots>& slots, int index);
 
     // The job that SendCaptureReport hands to a worker for these settings and capture.
-    static ReportMailJob ComposeJob(const CAppSettings& settings, const CaptureReport& report);
+    static ReportMailJob ComposeJob(const CAppSettings& settings, const CCaptureReport& report);
     // "host" or "host:port"; without a port the SMTP port 25.
     static void SplitServer(const std::string& server, std::string& host, uint16_t& port);
 

@@ -65,7 +65,7 @@ bool CSMTPConnection::Command(const std::string& text, int expectedCode) {
     if (!SendText(text))
         return false;
     if (!ReadResponse(expectedCode)) {
-        SetMailLastError(MailError::kCommandRefused);
+        SetMailLastError(mail_error::kCommandRefused);
         return false;
     }
     return true;
@@ -93,7 +93,7 @@ bool CSMTPConnection::Connect(const std::string& host, uint16_t port) {
 bool CSMTPConnection::SendMail(const CMailMessage& message) {
     if (!m_connected)
         return false;
-    if (!Command("MAIL FROM:<" + MailText::WithoutLineEnds(message.From().m_address) + ">\r\n",
+    if (!Command("MAIL FROM:<" + mail_text::WithoutLineEnds(message.From().m_address) + ">\r\n",
                  250))
         return false;
     for (const RecipientType type : {RecipientType::To, RecipientType::Cc, RecipientType::Bcc}) {
@@ -112,7 +112,7 @@ bool CSMTPConnection::SendMail(const CMailMessage& message) {
 }
 
 bool CSMTPConnection::SendRcptTo(const CMailAddress& address) {
-    return Command("RCPT TO:<" + MailText::WithoutLineEnds(address.m_address) + ">\r\n", 250);
+    return Command("RCPT TO:<" + mail_text::WithoutLineEnds(address.m_address) + ">\r\n", 250);
 }
 
 bool CSMTPConnection::Disconnect() {
@@ -121,7 +121,7 @@ bool CSMTPConnection::Disconnect() {
         SendText("QUIT\r\n");
         result = ReadResponse(221);
         if (!result)
-            SetMailLastError(MailError::kCommandRefused);
+            SetMailLastError(mail_error::kCommandRefused);
         m_connected = false;
     }
     m_socket.Close();
@@ -150,7 +150,7 @@ bool CSMTPConnection::ReceiveUntil(char* buffer, size_t capacity, const char* te
     };
     for (;;) {
         if (m_clock.SteadyMs() - lastActivity > static_cast<int64_t>(m_timeout))
-            return fail(MailError::kTimedOut);
+            return fail(mail_error::kTimedOut);
         const CMailSocket::PollResult poll = m_socket.PollReadable();
         if (poll == CMailSocket::PollResult::Error)
             return fail(0);
@@ -183,7 +183,7 @@ bool CSMTPConnection::ReceiveUntil(char* buffer, size_t capacity, const char* te
         if (receivedText.find(term) == std::string_view::npos) {
             // A server that streams without ever ending its line must not eat memory.
             if (length >= kMaxReplyBytes)
-                return fail(MailError::kUnexpectedReply);
+                return fail(mail_error::kUnexpectedReply);
             continue;
         }
         if (receivedText.ends_with(term)) {
@@ -192,6 +192,6 @@ bool CSMTPConnection::ReceiveUntil(char* buffer, size_t capacity, const char* te
         }
         if (ReplyCode(text, length) == expectedCode)
             return true;
-        return fail(MailError::kUnexpectedReply);
+        return fail(mail_error::kUnexpectedReply);
     }
 }

@@ -2,7 +2,7 @@
 
 #include "app/EventLog.h"
 #include "app/MessageSink.h"
-#include "video/FrameImage.h"
+#include "frame/FrameImage.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -1,6 +1,6 @@
 #include "update/VersionCheck.h"
 
-#include "app/AppFlags.h"
+#include "app/ProgramVersion.h"
 #include "app/TagParser.h"
 #include "update/WebFetcher.h"
 

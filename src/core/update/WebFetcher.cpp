@@ -1,6 +1,6 @@
 #include "update/WebFetcher.h"
 
-#include "app/AppFlags.h"
+#include "app/ProgramVersion.h"
 #include "update/StatusWindow.h"
 #include "update/UpdateSession.h"
 #include "update/VersionCheck.h"

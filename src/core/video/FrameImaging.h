@@ -1,5 +1,5 @@
 #pragma once
-#include "video/FrameImage.h"
+#include "frame/FrameImage.h"
 
 #include <cstdint>
 #include <string>

@@ -4,12 +4,12 @@
 
 namespace {
 
-struct GlyphEntry {
+struct CGlyphEntry {
     char c;
     uint8_t rows[8];
 };
 
-const GlyphEntry kFont[] = {
+const CGlyphEntry kFont[] = {
     {'#', {0x66, 0xFF, 0xFF, 0x66, 0x66, 0xFF, 0xFF, 0x66}},
     {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3C, 0x3C}},
     {'/', {0x00, 0x06, 0x0E, 0x1C, 0x38, 0x70, 0x60, 0x00}},
@@ -53,16 +53,16 @@ const GlyphEntry kFont[] = {
 };
 
 // Direct lookup by character code, built once from the table above.
-struct GlyphIndex {
+struct CGlyphIndex {
     const uint8_t* byCode[256] = {};
-    GlyphIndex() {
+    CGlyphIndex() {
         for (const auto& g : kFont)
             byCode[static_cast<unsigned char>(g.c)] = g.rows;
     }
 };
 
-const GlyphIndex& Index() {
-    static const GlyphIndex index;
+const CGlyphIndex& Index() {
+    static const CGlyphIndex index;
     return index;
 }
 

@@ -1,7 +1,7 @@
 #include "video/MotionDetector.h"
 
 #include "app/AppSettings.h"
-#include "video/FrameFormat.h"
+#include "frame/FrameFormat.h"
 
 #include <cstdlib>
 #include <cstring>

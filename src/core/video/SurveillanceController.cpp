@@ -142,7 +142,7 @@ void CSurveillanceController::DetectMotion16() {
 }
 
 void CSurveillanceController::StampTime() {
-    const LocalTime t = m_clock.Local();
+    const CLocalTime t = m_clock.Local();
     const int month = t.month >= 1 && t.month <= 12 ? t.month : 1;
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%02d/%s/%02d  %02d:%02d:%02d.%02d", t.day,
@@ -190,7 +190,7 @@ void CSurveillanceController::EndCapture() {
         m_services.recorder->Stop();
     if (m_services.mailer)
         m_services.mailer->SendCaptureReport(
-            CaptureReport{m_stampText, m_moviePath, m_stillDir, m_firstStillPath});
+            CCaptureReport{m_stampText, m_moviePath, m_stillDir, m_firstStillPath});
     m_previousRecording = false;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "video/FrameImage.h"
+#include "frame/FrameImage.h"
 #include "video/MotionDetector.h"
 #include "video/StatusText.h"
 #include "video/StillWriter.h"

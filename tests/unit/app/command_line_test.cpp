@@ -1,5 +1,4 @@
 #include "app/CommandLine.h"
-#include "app/DeferredClose.h"
 
 #include <gtest/gtest.h>
 
@@ -23,26 +22,6 @@ TEST(CommandLine, JoinsArgumentsBehindTheProgramName) {
     const char* argv[] = {"oculon", "CMDARG_DELAY", "x"};
     EXPECT_EQ(CCommandLine::JoinArguments(3, argv), "CMDARG_DELAY x");
     EXPECT_EQ(CCommandLine::JoinArguments(1, argv), "");
-}
-
-TEST(DeferredClose, EndsAtOnceWithoutBusyMails) {
-    CDeferredClose close;
-    EXPECT_TRUE(close.Tick(1000, 0));
-}
-
-TEST(DeferredClose, WaitsForMailsAtMostTwentyWholeSeconds) {
-    CDeferredClose close;
-    EXPECT_FALSE(close.Tick(1000, 2));
-    EXPECT_FALSE(close.Tick(1010, 1));
-    EXPECT_FALSE(close.Tick(1020, 1)); // exactly 20 seconds still waits
-    EXPECT_TRUE(close.Tick(1021, 1));
-}
-
-TEST(DeferredClose, EndsAtTheFirstTickAfterTheMailIsDone) {
-    CDeferredClose close;
-    EXPECT_FALSE(close.Tick(500, 1));
-    EXPECT_FALSE(close.Tick(503, 1));
-    EXPECT_TRUE(close.Tick(503, 0));
 }
 
 } // namespace

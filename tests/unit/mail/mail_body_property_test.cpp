@@ -95,10 +95,10 @@ TEST(MailBodyProperty, AnyBodyGoesOutAsValidDataAndReadsBack) {
             ASSERT_NE(line, ".");
             ASSERT_LE(line.size(), qp ? 77u : 998u); // 76 plus a possible stuffed period
             if (qp) {
-                ASSERT_TRUE(MailText::IsSevenBit(line));
+                ASSERT_TRUE(mail_text::IsSevenBit(line));
             }
         }
-        ASSERT_EQ(Receive(wire, qp), MailText::NormalizeLineEnds(typed)) << "round " << round;
+        ASSERT_EQ(Receive(wire, qp), mail_text::NormalizeLineEnds(typed)) << "round " << round;
     }
 }
 

@@ -126,7 +126,7 @@ TEST_F(MailMessageTest, AttachmentThatDidNotLoadIsLeftOut) {
 }
 
 TEST(MailDate, ZoneOffsetsAndEnglishNames) {
-    LocalTime t{2026, 12, 6, 5, 53, 16, 0, 0, 3600};
+    CLocalTime t{2026, 12, 6, 5, 53, 16, 0, 0, 3600};
     EXPECT_EQ(CMailMessage::FormatDate(t), "Sun, 06 Dec 2026 05:53:16 +0100");
     t.utcOffsetSeconds = -5 * 3600;
     EXPECT_EQ(CMailMessage::FormatDate(t), "Sun, 06 Dec 2026 05:53:16 -0500");

@@ -30,7 +30,7 @@ protected:
     CTempDir m_home;
     CTagParser m_parser{false};
     CAppSettings m_settings;
-    CaptureReport m_report;
+    CCaptureReport m_report;
 };
 
 const std::string kBase = "Automatically sent by Oculon\r\nCamera name: Garage\r\n"

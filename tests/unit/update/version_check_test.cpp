@@ -1,3 +1,4 @@
+#include "app/ProgramVersion.h"
 #include "RecordingSinks.h"
 #include "app/AppFlags.h"
 #include "app/TagParser.h"

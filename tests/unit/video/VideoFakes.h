@@ -4,8 +4,8 @@
 #include "mail/IReportMailer.h"
 #include "record/IAlertSound.h"
 #include "record/IMovieRecorder.h"
-#include "video/FrameFormat.h"
-#include "video/FrameImage.h"
+#include "frame/FrameFormat.h"
+#include "frame/FrameImage.h"
 #include "video/capture/IFrameSource.h"
 
 #include "TempDir.h"
@@ -94,10 +94,10 @@ public:
 
 class CFakeMailer : public IReportMailer {
 public:
-    void SendCaptureReport(const CaptureReport& r) override { m_reports.push_back(r); }
+    void SendCaptureReport(const CCaptureReport& r) override { m_reports.push_back(r); }
     bool IsSending() const override { return false; }
     int PendingCount() const override { return 0; }
-    std::vector<CaptureReport> m_reports;
+    std::vector<CCaptureReport> m_reports;
 };
 
 // A settings record in a folder of its own (it writes the file when it ends).

@@ -1,7 +1,7 @@
 #include "video/SurveillanceController.h"
 
 #include "app/AppFlags.h"
-#include "app/AppObjects.h"
+#include "program/AppObjects.h"
 #include "video/FrameTextPainter.h"
 
 #include "ManualClock.h"
@@ -323,7 +323,7 @@ TEST_F(ControllerTest, ACameraLostDuringACaptureEndsItWithItsReport) {
 }
 
 TEST_F(ControllerTest, TimeStampReadsDayMonthNameYearAndHundredths) {
-    m_clock.m_local = LocalTime{2005, 12, 6, 14, 3, 27, 0, 2, 0};
+    m_clock.m_local = CLocalTime{2005, 12, 6, 14, 3, 27, 0, 2, 0};
     m_clock.m_ms = 415;
     auto& c = Make();
     c.StampTime();

@@ -1,6 +1,6 @@
 #include "video/capture/CaptureGraph.h"
 
-#include "video/FrameFormat.h"
+#include "frame/FrameFormat.h"
 #include "video/capture/DeviceList.h"
 #include "video/capture/FrameBmp.h"
 

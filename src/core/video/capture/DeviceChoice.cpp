@@ -32,8 +32,8 @@ std::string ChosenDeviceMessage(const std::string& chosen) {
            "Device name:\r\n\"" + chosen + "\"" + kSetupHint;
 }
 
-DeviceChoice ChooseDevice(const std::vector<std::string>& names, const std::string& remembered) {
-    DeviceChoice choice;
+CDeviceChoice ChooseDevice(const std::vector<std::string>& names, const std::string& remembered) {
+    CDeviceChoice choice;
     if (names.empty()) {
         choice.messages.push_back(NoDeviceMessage());
         return choice;

@@ -3,7 +3,7 @@
 #include <vector>
 
 // Which device to start with and what to tell the user about it.
-struct DeviceChoice {
+struct CDeviceChoice {
     int index = -1;                    // -1: no device at all
     std::vector<std::string> messages; // in the order they are shown
 };
@@ -11,7 +11,7 @@ struct DeviceChoice {
 // `names` are the display names in device order; `remembered` is VIDEO_SRC.
 // The remembered device is found by exact, case-sensitive name; a missing one
 // is replaced by device 0, and so is an empty one.
-DeviceChoice ChooseDevice(const std::vector<std::string>& names, const std::string& remembered);
+CDeviceChoice ChooseDevice(const std::vector<std::string>& names, const std::string& remembered);
 
 // The texts shown when no device exists, when the remembered one is missing
 // (with the hint when there is a choice), and when the program picked one.

@@ -1,6 +1,6 @@
 #include "video/capture/FrameBmp.h"
 
-#include "video/FrameFormat.h"
+#include "frame/FrameFormat.h"
 
 namespace {
 

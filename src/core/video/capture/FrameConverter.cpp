@@ -1,6 +1,6 @@
 #include "video/capture/FrameConverter.h"
 
-#include "video/FrameFormat.h"
+#include "frame/FrameFormat.h"
 #include "video/capture/FrameBmp.h"
 
 #include <cstring>

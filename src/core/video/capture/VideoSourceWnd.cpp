@@ -2,7 +2,7 @@
 
 #include "app/AppSettings.h"
 #include "app/MessageSink.h"
-#include "video/FrameFormat.h"
+#include "frame/FrameFormat.h"
 #include "video/capture/DeviceChoice.h"
 #include "video/capture/FrameBmp.h"
 
@@ -30,7 +30,7 @@ const std::vector<std::string>& CVideoSourceWnd::BuildDeviceNames() {
 void CVideoSourceWnd::ChooseAndStartDevice() {
     BuildDeviceNames();
     m_selectedDevice = -1;
-    const DeviceChoice choice = ChooseDevice(m_deviceNames, m_settings.VIDEO_SRC);
+    const CDeviceChoice choice = ChooseDevice(m_deviceNames, m_settings.VIDEO_SRC);
     for (const auto& text : choice.messages)
         AppMessageBox(text);
     if (choice.index < 0)

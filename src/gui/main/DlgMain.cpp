@@ -1,0 +1,415 @@
+#include "main/DlgMain.h"
+
+#include "widgets/ArtworkNames.h"
+#include "widgets/DataFiles.h"
+#include "setup/DlgSetup.h"
+#include "widgets/GuiFonts.h"
+#include "main/MainLayout.h"
+#include "setup/SetupDialogHost.h"
+#include "widgets/SkinButton.h"
+#include "main/StartSignal.h"
+#include "main/StatusWnd.h"
+#include "main/TrayIcon.h"
+#include "main/VideoWnd.h"
+
+#include "app/ProgramVersion.h"
+#include "app/AppFlags.h"
+#include "program/AppObjects.h"
+#include "app/AppSettings.h"
+#include "app/CommandLine.h"
+#include "video/SurveillanceController.h"
+#include "video/capture/VideoSourceWnd.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScreen>
+
+#include <csignal>
+
+using namespace main_layout;
+
+namespace {
+
+volatile std::sig_atomic_t g_signalClose = 0;
+
+QFrame* Placeholder(QWidget* parent, int id, const QRect& at, QFrame::Shape shape) {
+    auto* frame = new QFrame(parent);
+    frame->setObjectName(QString::number(id));
+    frame->setFrameShape(shape);
+    frame->setGeometry(at);
+    return frame;
+}
+
+} // namespace
+
+DLG_Main::DLG_Main(const IClock& clock, QWidget* parent)
+    : QDialog(parent), m_clock(clock), m_settings(*g_appObjects.m_pSettings),
+      m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
+    CreateControls();
+    Initialise();
+}
+
+DLG_Main::~DLG_Main() {
+    setup_dialog::Install(nullptr);
+}
+
+void DLG_Main::CreateControls() {
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(PointFont("Tahoma", 8));
+    resize(ClientSize());
+    setMinimumSize(ClientSize());
+
+    auto button = [this](const char* text, const QRect& at, int id) {
+        auto* b = new CSkinButton(QString::fromUtf8(text), this);
+        b->setObjectName(QString::number(id));
+        b->setGeometry(at);
+        connect(b, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
+        return b;
+    };
+    m_help = button("help and\ninformation\nonline", HelpRect(), kIdHelp);
+    m_setup = button("application\nsetup", SetupRect(), kIdSetup);
+    m_motion = button("motion\ndetection\non/off", MotionRect(), kIdMotion);
+    m_browse = button("browse\ncaptured\nvideo", BrowseRect(), kIdBrowse);
+    Placeholder(this, kIdStatus, StatusRect(), QFrame::Box);
+    m_shade = button("^", ShadeRect(), kIdShade);
+    Placeholder(this, kIdVideo, VideoRect(), QFrame::NoFrame)->hide();
+    // The capture host's place lies outside the dialog: it is never seen.
+    Placeholder(this, kIdCaptureHost, CaptureHostRect(), QFrame::Box);
+}
+
+void DLG_Main::Initialise() {
+    // Tray mode: no minimise box, and the window starts hidden behind the icon.
+    const bool trayMode = g_appObjects.m_pCommandLine && g_appObjects.m_pCommandLine->m_bTrayMode;
+    if (trayMode) {
+        // A tool window has no taskbar button.
+        setWindowFlag(Qt::WindowMinimizeButtonHint, false);
+        setWindowFlag(Qt::Tool, true);
+        // Listening first: a second start must find this program even while the
+        // tray's message box (no notification area) is still up.
+        m_startSignal =
+            new CStartSignal(CStartSignal::ServerName(m_settings.m_programFolder), this);
+        connect(m_startSignal, &CStartSignal::StartRequested, this, [this] {
+            if (m_tray)
+                m_tray->RestoreFromTray();
+        });
+        m_tray = new CTrayIcon(this, true);
+        g_appObjects.m_pTrayIcon = m_tray;
+        connect(m_tray, &CTrayIcon::CommandChosen, this, &DLG_Main::OnCommand);
+    }
+
+    const QImage icon = data_files::LoadImage(artwork_names::kWindowIcon);
+    if (!icon.isNull()) {
+        setWindowIcon(QIcon(QPixmap::fromImage(icon)));
+        QApplication::setWindowIcon(windowIcon());
+    }
+    setWindowTitle(
+        QString::asprintf("Oculon V%0.02f - webcam surveillance", double(kProgramVersion)));
+
+    // The capture source first: the controller and the windows read its frames.
+    const int depth =
+        QGuiApplication::primaryScreen() && QGuiApplication::primaryScreen()->depth() == 16 ? 16
+                                                                                            : 32;
+    g_appObjects.m_pVideoSource = new CVideoSourceWnd(m_settings, depth);
+    const CSurveillanceServices services = g_appObjects.Services();
+    g_appObjects.m_pController =
+        new CSurveillanceController(m_settings, m_clock, g_appObjects.m_bMotionOn, services);
+    m_videoWnd = new CVideoWnd(this, kIdVideo, *g_appObjects.m_pController, m_settings,
+                               g_appObjects.m_pVideoSource);
+    g_appObjects.m_pVideoWnd = m_videoWnd;
+    m_statusWnd = new CStatusWnd(this, kIdStatus, m_settings, g_appObjects.m_pController, services);
+    g_appObjects.m_pStatusWnd = m_statusWnd;
+
+    // The setup button and the status panel open the setup dialog over this window.
+    setup_dialog::Install([this](int page) { RunSetupDialog(this, page); });
+
+    AttachSkins();
+    PlaceWindow();
+    m_settings.m_shadeHeight = m_help->height();
+    if (m_settings.APP_BUTS == 0)
+        ApplyShade(false);
+
+    m_initialised = true;
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &DLG_Main::Tick);
+    m_timer.start(kTickMs);
+}
+
+bool DLG_Main::AttachSkin(CSkinButton* button, const char* stem) {
+    const QString name = QString::fromUtf8(stem);
+    if (!button->LoadImages(name + "_u.jpg", name + "_d.jpg"))
+        return false;
+    button->SetOwnerDraw(true);
+    return true;
+}
+
+void DLG_Main::AttachSkins() {
+    namespace n = artwork_names;
+    AttachSkin(m_help, n::kSkinHelp);
+    AttachSkin(m_browse, n::kSkinBrowse);
+    AttachSkin(m_setup, n::kSkinSetup);
+    AttachSkin(m_motion, n::kSkinMotion);
+    AttachSkin(m_shade, n::kSkinShade);
+    m_skinsApplied = true;
+    update();
+}
+
+CSkinButton* DLG_Main::Button(int id) const {
+    switch (id) {
+    case kIdHelp:
+        return m_help;
+    case kIdSetup:
+        return m_setup;
+    case kIdMotion:
+        return m_motion;
+    case kIdBrowse:
+        return m_browse;
+    case kIdShade:
+        return m_shade;
+    default:
+        return nullptr;
+    }
+}
+
+QPoint DLG_Main::PlacePosition(int x, int y, QSize client, const QRect& work) {
+    // Work-area edges as the desktop reports them: right and bottom exclusive.
+    const int left = work.left(), top = work.top();
+    const int right = work.left() + work.width(), bottom = work.top() + work.height();
+    if (y < top - 8)
+        return QPoint(left + (work.width() - client.width()) / 2,
+                      top + (work.height() - client.height()) / 2);
+    // Each test looks at the saved values, not at a value already corrected.
+    const int savedX = x, savedY = y;
+    if (savedX < left)
+        x = left;
+    if (savedX + client.width() > right)
+        x = right - client.width();
+    if (savedY < top)
+        y = top;
+    if (savedY + client.height() > bottom)
+        y = bottom - client.height();
+    return QPoint(x, y);
+}
+
+void DLG_Main::PlaceWindow() {
+    // The screen under the saved corner keeps a window on a second monitor
+    // where it was; a first start centres on the primary screen.
+    const QPoint saved(m_settings.APP_POSX, m_settings.APP_POSY);
+    QScreen* screen = QGuiApplication::screenAt(saved);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
+    const QPoint at = PlacePosition(saved.x(), saved.y(), size(), work);
+    move(at);
+    raise();
+    m_settings.APP_POSX = at.x();
+    m_settings.APP_POSY = at.y();
+}
+
+void DLG_Main::ApplyShade(bool toggle) {
+    if (toggle)
+        m_settings.APP_BUTS = m_settings.APP_BUTS == 0 ? 1 : 0;
+    const bool shown = m_settings.APP_BUTS == 1;
+    for (CSkinButton* b : {m_help, m_browse, m_setup, m_motion})
+        b->setVisible(shown);
+    const int d = shown ? m_settings.m_shadeHeight : -m_settings.m_shadeHeight;
+    for (QWidget* w : {static_cast<QWidget*>(m_statusWnd), static_cast<QWidget*>(m_shade)}) {
+        w->move(w->pos() + QPoint(0, d));
+        w->show();
+        w->raise();
+    }
+    const int newHeight = height() + d;
+    setMinimumSize(ClientSize().width(),
+                   ClientSize().height() - (shown ? 0 : m_settings.m_shadeHeight));
+    resize(width(), newHeight);
+    if (m_videoWnd)
+        m_videoWnd->FitToParent();
+}
+
+void DLG_Main::Tick() {
+    if (m_ended)
+        return;
+    if (m_tray)
+        m_tray->OnTimerTick();
+    if (g_signalClose)
+        g_bCloseRequested = true;
+    // A program on its way out must not answer a new start (it may be its own restart).
+    if (g_bCloseRequested && m_startSignal)
+        m_startSignal->Stop();
+    if (g_appObjects.MainTick(m_clock))
+        EndDialog();
+}
+
+void DLG_Main::EndDialog() {
+    m_ended = true;
+    m_timer.stop();
+    if (m_tray)
+        m_tray->RemoveIcon();
+    done(QDialog::Rejected);
+    if (m_loop)
+        m_loop->quit();
+}
+
+int DLG_Main::Run() {
+    if (m_ended)
+        return result();
+    if (!(m_tray && m_tray->IsHidden()))
+        show();
+    QEventLoop loop;
+    m_loop = &loop;
+    loop.exec();
+    m_loop = nullptr;
+    return result();
+}
+
+void DLG_Main::OnCommand(int id) {
+    switch (id) {
+    case kIdHelp:
+    case CTrayIcon::kCmdUserGuide:
+    case CTrayIcon::kCmdWebsite: // no web site of our own: the guide says it all
+        OpenUserGuide();
+        break;
+    case kIdSetup:
+        RunSetup();
+        break;
+    case kIdMotion:
+        if (g_appObjects.m_pController)
+            g_appObjects.m_pController->ToggleDetection();
+        break;
+    case kIdBrowse:
+    case CTrayIcon::kCmdBrowse:
+        OpenArchive();
+        break;
+    case kIdShade:
+        if (m_initialised)
+            ApplyShade(true);
+        break;
+    case CTrayIcon::kCmdShowWindow:
+        if (m_tray)
+            m_tray->RestoreFromTray();
+        break;
+    case CTrayIcon::kCmdClose:
+        g_bCloseRequested = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void DLG_Main::RunSetup() {
+    auto open = [] { setup_dialog::Open(setup_dialog::kVideoDevice); };
+    if (g_appObjects.m_pController)
+        g_appObjects.m_pController->RunSetup(open);
+    else
+        open();
+}
+
+QUrl DLG_Main::UserGuideUrl() {
+    const QString path = data_files::Find(artwork_names::kUserGuide);
+    return path.isEmpty() ? QUrl() : QUrl::fromLocalFile(path);
+}
+
+QUrl DLG_Main::ArchiveUrl() const {
+    if (m_settings.CAPTURE_PTH.empty())
+        return {};
+    return QUrl::fromLocalFile(QString::fromStdString(m_settings.CAPTURE_PTH));
+}
+
+void DLG_Main::OpenUserGuide() {
+    // Failures of the desktop's handler are not reported.
+    if (const QUrl url = UserGuideUrl(); url.isValid() && m_openUrl)
+        m_openUrl(url);
+}
+
+void DLG_Main::OpenArchive() {
+    if (const QUrl url = ArchiveUrl(); url.isValid() && m_openUrl)
+        m_openUrl(url);
+}
+
+void DLG_Main::RequestCloseFromSignal() {
+    g_signalClose = 1;
+}
+
+void DLG_Main::accept() {}
+
+void DLG_Main::reject() {
+    if (m_tray && m_tray->HasIcon()) {
+        m_tray->HideToTray();
+        return;
+    }
+    setWindowTitle("Oculon Closing...");
+    g_bCloseRequested = true;
+}
+
+void DLG_Main::setVisible(bool visible) {
+    // Nothing shows the window while it sits in the tray.
+    if (visible && m_tray && m_tray->IsHidden())
+        return;
+    QDialog::setVisible(visible);
+}
+
+void DLG_Main::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    if (!m_ended)
+        reject();
+}
+
+void DLG_Main::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return;
+    case Qt::Key_F1:
+        OpenUserGuide();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void DLG_Main::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    if (!m_initialised)
+        return;
+    if (isMaximized()) {
+        m_shade->hide();
+        return;
+    }
+    // pos() is the frame's corner, the same point that PlaceWindow moves.
+    const QPoint at = pos();
+    const QSize outer = frameGeometry().size();
+    // A minimised window may lie far in the negative: not a position to keep.
+    if (at.x() + outer.width() > 0 && at.y() + outer.height() > 0) {
+        m_settings.APP_POSX = at.x();
+        m_settings.APP_POSY = at.y();
+        if (m_lastSaved != at) {
+            m_lastSaved = at;
+            m_settings.Save();
+        }
+    }
+    m_shade->show();
+}
+
+void DLG_Main::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (m_initialised && m_videoWnd)
+        m_videoWnd->FitToParent();
+}
+
+void DLG_Main::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    // Restoring from maximized may not move the window; the shade button must come back.
+    if (event->type() == QEvent::WindowStateChange && m_initialised)
+        m_shade->setVisible(!isMaximized());
+}
+
+void DLG_Main::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+}

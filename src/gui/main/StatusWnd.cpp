@@ -1,0 +1,209 @@
+#include "main/StatusWnd.h"
+
+#include "widgets/ArtworkNames.h"
+#include "widgets/DataFiles.h"
+#include "widgets/GuiFonts.h"
+#include "widgets/OffscreenDC.h"
+#include "setup/SetupDialogHost.h"
+
+#include "app/AppFlags.h"
+#include "app/AppSettings.h"
+#include "app/MessageSink.h"
+#include "mail/IReportMailer.h"
+#include "record/IAlertSound.h"
+#include "record/IMovieRecorder.h"
+#include "video/capture/IFrameSource.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+
+namespace {
+
+// The icon pictures, loaded once on first use and kept for the whole run.
+struct CStatusIcons {
+    QImage detect, detectB, alarm, alarmB, recordIdle, recordA, recordB, emailIdle, emailA, emailB,
+        cross;
+};
+
+const CStatusIcons& Icons() {
+    static const CStatusIcons icons = [] {
+        namespace n = artwork_names;
+        auto load = [](const char* name) { return data_files::LoadImage(name); };
+        return CStatusIcons{load(n::kDetect),  load(n::kDetectB),    load(n::kAlarm),
+                           load(n::kAlarmB),  load(n::kRecordIdle), load(n::kRecordA),
+                           load(n::kRecordB), load(n::kEmailIdle),  load(n::kEmailA),
+                           load(n::kEmailB),  load(n::kCross)};
+    }();
+    return icons;
+}
+
+// Missing pictures draw nothing in their place.
+void Draw(QPainter& p, const QRect& at, const QImage& image) {
+    if (!image.isNull())
+        p.drawImage(at, image);
+}
+
+} // namespace
+
+CStatusWnd::CStatusWnd(QWidget* parent, int placeholderId, CAppSettings& settings,
+                       CSurveillanceController* controller, const CSurveillanceServices& services)
+    : QWidget(parent), m_settings(settings), m_controller(controller), m_services(services) {
+    QRect area(0, 0, 320, 32);
+    if (QWidget* place = parent->findChild<QWidget*>(QString::number(placeholderId),
+                                                     Qt::FindDirectChildrenOnly)) {
+        area = place->geometry();
+        delete place;
+    }
+    setObjectName(QString::number(placeholderId));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setGeometry(area);
+    show();
+    m_timerId = startTimer(kTimerMs);
+    if (m_timerId == 0)
+        AppMessageBox("Unable to start table STI: Couldn't find Timer resource!");
+    SetStatus("IDLE");
+}
+
+CStatusWnd::~CStatusWnd() {
+    if (g_appObjects.m_pStatusWnd == this)
+        g_appObjects.m_pStatusWnd = nullptr;
+}
+
+void CStatusWnd::SetStatus(const QString& text) {
+    m_status = (QStringLiteral("system status:\r\n") + text).left(64);
+}
+
+int CStatusWnd::DetectCrossSide(int countdown, int warmUp) {
+    return int(20.0 / double(warmUp + 1) * double(countdown)) + 12;
+}
+
+CStatusInputs CStatusWnd::Inputs() const {
+    CStatusInputs in;
+    in.closeRequested = g_bCloseRequested;
+    in.sourceRunning = m_services.source && m_services.source->IsRunning();
+    in.warmUp = m_settings.MOTION_WRM;
+    if (m_controller) {
+        in.armCountdown = m_controller->m_armCountdown;
+        in.recording = m_controller->m_recording;
+        in.motion = m_controller->m_motion;
+    }
+    in.mailSending = m_services.mailer && m_services.mailer->IsSending();
+    in.movieRecording = m_services.recorder && m_services.recorder->IsRecording();
+    in.sounding = m_services.sound && m_services.sound->IsSounding();
+    return in;
+}
+
+void CStatusWnd::OnTimer() {
+    const bool busy = m_composer.Update(Inputs());
+    SetStatus(QString::fromStdString(m_composer.Text()));
+    if (busy || m_lastBusy)
+        repaint();
+    m_lastBusy = busy;
+}
+
+void CStatusWnd::timerEvent(QTimerEvent*) {
+    // Stopped while working and started afresh, so that ticks never pile up.
+    if (m_timerId)
+        killTimer(m_timerId);
+    OnTimer();
+    m_timerId = startTimer(kTimerMs);
+}
+
+void CStatusWnd::DrawIcon(QPainter& p, Icon icon, int x, bool blinking, const QImage& frameA,
+                          const QImage& frameB, const QImage& idle) {
+    const QRect at(x, 0, 32, 32);
+    if (!blinking) {
+        Draw(p, at, idle);
+        return;
+    }
+    ++m_blink[icon];
+    Draw(p, at, (m_blink[icon] & 1) ? frameA : frameB);
+}
+
+void CStatusWnd::paintEvent(QPaintEvent* event) {
+    COffscreenDC dc(this, event->rect());
+    QPainter& p = dc.Painter();
+    const CStatusIcons& icons = Icons();
+    const int f = ContentLeft();
+    const int h = height();
+    p.fillRect(rect(), Qt::white);
+
+    p.setPen(Qt::black);
+    QString text = m_status;
+    text.replace("\r\n", "\n");
+    p.setFont(NarrowedToFit(PointFont("Tahoma", 8), text.split('\n'), 160));
+    p.drawText(QRect(f, 0, 160, h), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const bool sounding = m_services.sound && m_services.sound->IsSounding();
+    const bool movie = m_services.recorder && m_services.recorder->IsRecording();
+    const bool sending = m_services.mailer && m_services.mailer->IsSending();
+    const int countdown = m_controller ? m_controller->m_armCountdown : 0;
+    const bool motion = m_controller && m_controller->m_motion;
+    const bool recording = m_controller && m_controller->m_recording;
+
+    // Detection: blinks on motion once armed; while arming a cross shrinks
+    // from 32 (off) towards 12 as the countdown runs out.
+    DrawIcon(p, kDetect, f + 172, countdown == 0 && motion, icons.detect, icons.detectB,
+             icons.detect);
+    if (countdown != 0) {
+        const int d = DetectCrossSide(countdown, m_settings.MOTION_WRM);
+        Draw(p, QRect(f + 182, 17, d, d), icons.cross);
+    }
+
+    const QRect crossAt(10, 17, 32, 32);
+    const bool alarmBlinks = sounding && m_settings.MOTION_VOL > 0;
+    DrawIcon(p, kAlarm, f + 212, alarmBlinks, icons.alarm, icons.alarmB, icons.alarm);
+    if (!alarmBlinks && m_settings.MOTION_VOL < 1)
+        Draw(p, crossAt.translated(f + 212, 0), icons.cross);
+
+    const bool recordBlinks =
+        (movie && m_settings.CAPTURE_WMV != 0) || (recording && m_settings.CAPTURE_JPG != 0);
+    DrawIcon(p, kRecord, f + 252, recordBlinks, icons.recordA, icons.recordB, icons.recordIdle);
+    if (!recordBlinks && m_settings.CAPTURE_WMV == 0 && m_settings.CAPTURE_JPG == 0)
+        Draw(p, crossAt.translated(f + 252, 0), icons.cross);
+
+    DrawIcon(p, kEmail, f + 292, sending, icons.emailA, icons.emailB, icons.emailIdle);
+    if (!sending && m_settings.EMAIL_ENA == 0)
+        Draw(p, crossAt.translated(f + 292, 0), icons.cross);
+
+    if (!m_hitRectsSet) {
+        m_hit[kDetect] = QRect(f + 172, 0, 32, 32);
+        m_hit[kAlarm] = QRect(f + 212, 0, 32, 32);
+        m_hit[kRecord] = QRect(f + 252, 0, 32, 32);
+        m_hit[kEmail] = QRect(f + 292, 0, 32, 32);
+        m_hitRectsSet = true;
+    }
+    // Half-white over the content pales everything drawn so far.
+    p.fillRect(QRect(f, 0, 320, h), QColor(255, 255, 255, 0x80));
+}
+
+int CStatusWnd::PageAt(QPoint pos) const {
+    if (m_hit[kDetect].contains(pos) || m_hit[kAlarm].contains(pos))
+        return setup_dialog::kMotionDetect;
+    if (m_hit[kRecord].contains(pos))
+        return setup_dialog::kVideoCapture;
+    if (m_hit[kEmail].contains(pos))
+        return setup_dialog::kEmailSetup;
+    return setup_dialog::kVideoDevice;
+}
+
+void CStatusWnd::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        m_pressed = true;
+}
+
+void CStatusWnd::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (m_pressed) {
+        m_pressed = false;
+        const int page = PageAt(event->position().toPoint());
+        auto open = [page] { setup_dialog::Open(page); };
+        if (m_controller)
+            m_controller->RunSetup(open);
+        else
+            open();
+    }
+    m_pressed = false;
+}

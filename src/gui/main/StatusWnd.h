@@ -1,0 +1,68 @@
+#pragma once
+#include "program/AppObjects.h"
+#include "video/StatusText.h"
+#include "video/SurveillanceController.h"
+
+#include <QImage>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+
+class CAppSettings;
+
+// The status panel between the buttons and the video: two lines of status
+// text and four state icons (detection, alarm, recording, e-mail) that blink
+// while busy and carry a red cross when their function is off. Its own 100 ms
+// timer composes the text; a click on it opens the setup dialog on the page
+// of the icon under the mouse.
+class CStatusWnd : public QWidget, public IWindowObject {
+    Q_OBJECT
+public:
+    enum Icon { kDetect, kAlarm, kRecord, kEmail, kIconCount };
+    static constexpr int kTimerMs = 100;
+
+    // Takes the place and size of the placeholder child `placeholderId` of
+    // `parent`, which is removed. `controller` may be null (no video window).
+    CStatusWnd(QWidget* parent, int placeholderId, CAppSettings& settings,
+               CSurveillanceController* controller, const CSurveillanceServices& services);
+    ~CStatusWnd() override;
+
+    // "system status:\r\n" followed by `text`, cut to 64 characters.
+    void SetStatus(const QString& text);
+    const QString& Status() const { return m_status; }
+
+    // One tick of the panel's timer: composes the text, repaints while busy.
+    void OnTimer();
+    // The setup page a click released at `pos` opens.
+    int PageAt(QPoint pos) const;
+    // Side of the red cross over the detection icon while arming.
+    static int DetectCrossSide(int countdown, int warmUp);
+    // Left edge of the centred 320-pixel content.
+    int ContentLeft() const { return (width() - 320) / 2; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    CStatusInputs Inputs() const;
+    // Draws the icon, alternating its two frames while it blinks.
+    void DrawIcon(QPainter& p, Icon icon, int x, bool blinking, const QImage& frameA,
+                  const QImage& frameB, const QImage& idle);
+
+    CAppSettings& m_settings;
+    CSurveillanceController* m_controller;
+    CSurveillanceServices m_services;
+    CStatusText m_composer;
+    QString m_status;
+    int m_timerId = 0;
+    bool m_pressed = false;
+    bool m_hitRectsSet = false;
+    std::array<QRect, kIconCount> m_hit{};
+    std::array<uint8_t, kIconCount> m_blink{};
+    bool m_lastBusy = false;
+};

@@ -1,0 +1,168 @@
+#include "main/VideoWnd.h"
+
+#include "widgets/GuiFonts.h"
+#include "main/MainLayout.h"
+#include "widgets/OffscreenDC.h"
+
+#include "app/AppFlags.h"
+#include "app/AppSettings.h"
+#include "video/SurveillanceController.h"
+#include "video/capture/IFrameSource.h"
+
+#include <QApplication>
+#include <QPaintEvent>
+
+#include <cstring>
+
+namespace {
+
+const QColor kOverlayGreen(0, 255, 0, 200); // ARGB C800FF00
+
+} // namespace
+
+CVideoWnd::CVideoWnd(QWidget* parent, int placeholderId, CSurveillanceController& controller,
+                     CAppSettings& settings, IFrameSource* source)
+    : QWidget(parent), m_controller(controller), m_settings(settings), m_source(source) {
+    QPoint at;
+    if (QWidget* place = parent->findChild<QWidget*>(QString::number(placeholderId),
+                                                     Qt::FindDirectChildrenOnly)) {
+        at = place->pos();
+        delete place;
+    }
+    setObjectName(QString::number(placeholderId));
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    setPalette(pal);
+    setGeometry(at.x(), at.y(), kFrameWidth, kFrameHeight);
+    m_leftMargin = at.x();
+    m_rightMargin = parent->width() - (at.x() + kFrameWidth);
+    m_bottomMargin = parent->height() - (at.y() + kFrameHeight);
+    show();
+    // Each step repaints at once, so that what is recorded is what is seen.
+    m_controller.SetRepaintHook([this] { repaint(); });
+}
+
+CVideoWnd::~CVideoWnd() {
+    m_controller.SetRepaintHook(nullptr);
+    // Teardown may also come through the parent window; never leave a stale pointer.
+    if (g_appObjects.m_pVideoWnd == this)
+        g_appObjects.m_pVideoWnd = nullptr;
+}
+
+void CVideoWnd::FitToParent() {
+    QWidget* parent = parentWidget();
+    if (!parent)
+        return;
+    const int top =
+        main_layout::VideoTopRolledUp() + (m_settings.APP_BUTS == 1 ? m_settings.m_shadeHeight : 0);
+    setGeometry(m_leftMargin, top, parent->width() - m_rightMargin - m_leftMargin,
+                parent->height() - m_bottomMargin - top);
+    show();
+}
+
+QString CVideoWnd::CountdownLine1(int countdown, int warmUp) {
+    if (countdown == 0)
+        return {};
+    return countdown == warmUp + 1 ? QStringLiteral("detection is") : QStringLiteral("armed in");
+}
+
+QString CVideoWnd::CountdownLine2(int countdown, int warmUp) {
+    if (countdown == 0)
+        return {};
+    return countdown == warmUp + 1 ? QStringLiteral("OFF") : QString::number(countdown);
+}
+
+void CVideoWnd::WatchDepth(int displayDepth) {
+    const CDepthWatch::CVerdict v = m_depthWatch.Observe(displayDepth);
+    m_depth = v.depth;
+    if (v.unsupported) {
+        QApplication::beep();
+        g_bCloseRequested = true;
+    }
+    if (v.restart) {
+        g_bCloseRequested = true;
+        g_bRestartOnClose = true;
+    }
+}
+
+void CVideoWnd::paintEvent(QPaintEvent* event) {
+    COffscreenDC dc(this, event->rect());
+    QPainter& p = dc.Painter();
+    if (!m_source || !m_source->IsRunning())
+        return;
+    WatchDepth(dc.Depth());
+
+    const CFrameImage& image = m_controller.GetCurrentImage();
+    if (!image.Empty() && image.bgrx.size() >= size_t(image.Stride()) * size_t(image.height)) {
+        if (m_frame.size() != QSize(image.width, image.height))
+            m_frame = QImage(image.width, image.height, QImage::Format_RGB32);
+        // The fourth byte of a frame pixel is not coverage: force it opaque.
+        for (int y = 0; y < image.height; ++y) {
+            const uint8_t* src = image.bgrx.data() + size_t(y) * size_t(image.Stride());
+            auto* dst = reinterpret_cast<uint32_t*>(m_frame.scanLine(y));
+            for (int x = 0; x < image.width; ++x, src += 4)
+                dst[x] = 0xFF000000u | uint32_t(src[2]) << 16 | uint32_t(src[1]) << 8 | src[0];
+        }
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(rect(), m_frame);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    }
+
+    if (m_controller.m_armCountdown != 0)
+        PaintCountdown(p);
+    else if (m_settings.MOTION_SHO != 0)
+        PaintMarkers(p);
+}
+
+void CVideoWnd::PaintCountdown(QPainter& p) {
+    const int n = m_controller.m_armCountdown;
+    const int warmUp = m_settings.MOTION_WRM;
+    const QString line1 = CountdownLine1(n, warmUp).left(16);
+    const QString line2 = CountdownLine2(n, warmUp).left(16);
+    p.save();
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setPen(kOverlayGreen);
+    // Window pixels: the text keeps its size whatever the window's size.
+    const QRect box1(0, 0, 320, 80), box2(0, 80, 320, 160);
+    const int flags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
+    p.setClipRect(box1);
+    p.setFont(NarrowedToFit(PointFont("Tahoma", 50), {line1}, box1.width()));
+    p.drawText(box1, flags, line1);
+    p.setClipRect(box2);
+    p.setFont(NarrowedToFit(PointFont("Tahoma", 100), {line2}, box2.width()));
+    p.drawText(box2, flags, line2);
+    p.restore();
+}
+
+void CVideoWnd::PaintMarkers(QPainter& p) {
+    const float sx = float(width()) * 0.003125f;
+    const float sy = float(height()) * 0.004166667f;
+    const float cw = 8 * sx, ch = 8 * sy;
+    const int hw = int(cw * 0.5f), hh = int(ch * 0.5f);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(kOverlayGreen, 2.0));
+    p.setBrush(Qt::NoBrush);
+    auto& cells = m_controller.m_cells;
+    for (int i = 0; i < 30; ++i) {
+        for (int j = 0; j < 40; ++j) {
+            uint8_t& v = cells[size_t(j * 30 + i)];
+            if (v == 0)
+                continue;
+            // A fresh mark (8) has no size yet; it then shrinks from a whole cell.
+            const int side = v >= 8 ? 0 : int(cw / float(8 - v));
+            if (side > 0)
+                p.drawRect(int(float(j) * cw) - hw, int(float(i) * ch) + hh, side, side);
+            --v;
+        }
+    }
+    if (m_settings.MOTION_R_ENA != 0) {
+        p.drawRect(int(float(m_settings.MOTION_R_LEF) * sx),
+                   int(float(m_settings.MOTION_R_TOP) * sy),
+                   int(float(m_settings.MOTION_R_RIG - m_settings.MOTION_R_LEF) * sx),
+                   int(float(m_settings.MOTION_R_BOT - m_settings.MOTION_R_TOP) * sy));
+    }
+    p.restore();
+}

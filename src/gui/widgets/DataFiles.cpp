@@ -1,0 +1,47 @@
+#include "widgets/DataFiles.h"
+
+#include "app/DataFolders.h"
+#include "app/HomeFolder.h"
+
+#include <QFileInfo>
+
+namespace data_files {
+
+namespace {
+
+QStringList& Override() {
+    static QStringList folders;
+    return folders;
+}
+
+} // namespace
+
+QStringList SearchFolders() {
+    if (!Override().isEmpty())
+        return Override();
+    QStringList folders;
+    for (const std::string& folder :
+         DataSearchFolders(ExecutablePath(), OCULON_DATA_FROM_BIN, OCULON_DATA_DIR))
+        folders << QString::fromStdString(folder);
+    return folders;
+}
+
+void SetSearchFolders(const QStringList& folders) {
+    Override() = folders;
+}
+
+QString Find(const QString& name) {
+    for (const QString& folder : SearchFolders()) {
+        const QFileInfo file(folder + "/" + name);
+        if (file.isFile())
+            return file.absoluteFilePath();
+    }
+    return {};
+}
+
+QImage LoadImage(const QString& name) {
+    const QString path = Find(name);
+    return path.isEmpty() ? QImage() : QImage(path);
+}
+
+} // namespace data_files

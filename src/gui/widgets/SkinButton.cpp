@@ -1,0 +1,53 @@
+#include "widgets/SkinButton.h"
+
+#include "widgets/DataFiles.h"
+
+#include <QPainter>
+
+CSkinButton::CSkinButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {
+    // Enter must never press a main-window button.
+    setAutoDefault(false);
+    setDefault(false);
+}
+
+bool CSkinButton::LoadSlot(Slot slot, const QString& file) {
+    const QImage image = data_files::LoadImage(file);
+    if (image.isNull())
+        return false;
+    m_slots[slot] = QPixmap::fromImage(image);
+    return true;
+}
+
+bool CSkinButton::LoadImages(const QString& normalFile, const QString& pressedFile) {
+    if (!LoadSlot(kNormal, normalFile))
+        return false;
+    return LoadSlot(kPressed, pressedFile);
+}
+
+void CSkinButton::SetOwnerDraw(bool on) {
+    m_ownerDraw = on;
+    update();
+}
+
+const QPixmap* CSkinButton::ChooseImage() const {
+    if (isDown() && !m_slots[kPressed].isNull())
+        return &m_slots[kPressed];
+    if (hasFocus() && !m_slots[kFocused].isNull())
+        return &m_slots[kFocused];
+    if (!isEnabled() && !m_slots[kDisabled].isNull())
+        return &m_slots[kDisabled];
+    return &m_slots[kNormal];
+}
+
+void CSkinButton::paintEvent(QPaintEvent* event) {
+    if (!m_ownerDraw) {
+        QPushButton::paintEvent(event);
+        return;
+    }
+    QPainter p(this);
+    // Beyond a picture smaller than the button the window colour shows.
+    p.fillRect(rect(), palette().color(QPalette::Window));
+    // Unscaled from the top-left corner; a larger picture is cut at the edges.
+    if (const QPixmap* image = ChooseImage())
+        p.drawPixmap(0, 0, *image);
+}

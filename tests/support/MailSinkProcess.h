@@ -1,0 +1,94 @@
+#pragma once
+// Runs mail_sink.py (aiosmtpd) as a child on 127.0.0.1 and stops it again:
+// closing its input ends it, and a bounded wait falls back to SIGKILL.
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+inline std::string SystemPython() {
+    // Debian's interpreter is the one its python3-aiosmtpd package serves.
+    return ::access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
+}
+
+inline std::string MailSinkScript() {
+    return std::string(OCULON_SOURCE_DIR) + "/tests/support/mail_sink.py";
+}
+
+class CMailSinkProcess {
+public:
+    explicit CMailSinkProcess(const std::string& folder) : m_folder(folder) {
+        int toChild[2];
+        int fromChild[2];
+        if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0)
+            return;
+        const std::string python = SystemPython();
+        const std::string script = MailSinkScript();
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::dup2(toChild[0], 0);
+            ::dup2(fromChild[1], 1);
+            ::execlp(python.c_str(), python.c_str(), script.c_str(), "serve", folder.c_str(), "120",
+                     static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(toChild[0]);
+        ::close(fromChild[1]);
+        m_input = toChild[1];
+        std::string line;
+        pollfd p{fromChild[0], POLLIN, 0};
+        while (line.find('\n') == std::string::npos && ::poll(&p, 1, 20000) > 0) {
+            char buffer[64];
+            const ssize_t n = ::read(fromChild[0], buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            line.append(buffer, static_cast<size_t>(n));
+        }
+        ::close(fromChild[0]);
+        m_port = std::atoi(line.c_str());
+    }
+    ~CMailSinkProcess() {
+        if (m_input >= 0)
+            ::close(m_input);
+        if (m_pid <= 0)
+            return;
+        for (int i = 0; i < 500; ++i) {
+            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    CMailSinkProcess(const CMailSinkProcess&) = delete;
+    CMailSinkProcess& operator=(const CMailSinkProcess&) = delete;
+
+    int Port() const { return m_port; }
+
+    // Waits (bounded) for the n-th saved message and returns its path.
+    std::string WaitForMail(int n) const {
+        const std::string path = m_folder + "/mail" + std::to_string(n) + ".eml";
+        for (int i = 0; i < 1000 && !std::filesystem::exists(path); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return std::filesystem::exists(path) ? path : std::string();
+    }
+
+    // Decodes a saved message with Python's email package into folder.
+    static bool Decode(const std::string& message, const std::string& folder) {
+        const std::string command = SystemPython() + " '" + MailSinkScript() + "' decode '" +
+                                    message + "' '" + folder + "'";
+        return std::system(command.c_str()) == 0;
+    }
+
+private:
+    std::string m_folder;
+    pid_t m_pid = -1;
+    int m_input = -1;
+    int m_port = 0;
+};
