@@ -1,8 +1,8 @@
 // Cost of recording: one movie frame (colour conversion, wmv2 encode, asf mux)
 // and one 50 ms alert-sound buffer.
+#include "frame/FrameImage.h"
 #include "record/AlertSynth.h"
 #include "record/WmvWriter.h"
-#include "frame/FrameImage.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>

@@ -29,7 +29,9 @@ const std::string& Home() {
     return home;
 }
 
-bool InRange(int v, int lo, int hi) { return v >= lo && v <= hi; }
+bool InRange(int v, int lo, int hi) {
+    return v >= lo && v <= hi;
+}
 
 } // namespace
 
@@ -62,9 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Strings that hold tag or key text may legitimately read back differently
     // (first occurrence wins); every other file must survive a round trip.
     const bool plain = [&] {
-        for (const std::string* v : {&again.VIDEO_OVE, &again.VIDEO_SRC, &again.CAPTURE_PTH,
-                                     &again.EMAIL_SMTP, &again.EMAIL_FROM, &again.EMAIL_TO,
-                                     &again.EMAIL_CUS})
+        for (const std::string* v :
+             {&again.VIDEO_OVE, &again.VIDEO_SRC, &again.CAPTURE_PTH, &again.EMAIL_SMTP,
+              &again.EMAIL_FROM, &again.EMAIL_TO, &again.EMAIL_CUS})
             if (v->find_first_of("<>=") != std::string::npos)
                 return false;
         return true;

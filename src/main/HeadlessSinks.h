@@ -7,7 +7,8 @@
 // Standard output of the headless runner: one line per event or message box.
 class CStdoutSinks : public IMessageSink, public IEventLog {
 public:
-    void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override;
+    void ShowMessage(const std::string& caption, const std::string& text,
+                     MessageIcon icon) override;
     void Event(const std::string& line) override;
 
     // Line breaks become the two characters "\n" so every event stays one line.

@@ -3,11 +3,11 @@
 #include "HeadlessSinks.h"
 
 #include "app/AppFlags.h"
-#include "program/AppObjects.h"
 #include "app/AppSettings.h"
 #include "app/Clock.h"
 #include "app/CommandLine.h"
 #include "app/HomeFolder.h"
+#include "program/AppObjects.h"
 #include "program/Restart.h"
 #include "video/StatusText.h"
 #include "video/SurveillanceController.h"
@@ -26,7 +26,9 @@ namespace {
 
 volatile std::sig_atomic_t g_stopSignal = 0;
 
-void OnStopSignal(int) { g_stopSignal = 1; }
+void OnStopSignal(int) {
+    g_stopSignal = 1;
+}
 
 void Usage() {
     std::fputs("usage: oculon-headless [--home DIR] [--run-for SECONDS] [--list-devices]\n",
@@ -83,8 +85,8 @@ int main(int argc, char** argv) {
     // frame source opens the saved device, the controller re-arms at once.
     CAppObjects& app = g_appObjects;
     app.m_pVideoSource = new CVideoSourceWnd(*app.m_pSettings);
-    app.m_pController = new CSurveillanceController(*app.m_pSettings, clock, app.m_bMotionOn,
-                                                    app.Services());
+    app.m_pController =
+        new CSurveillanceController(*app.m_pSettings, clock, app.m_bMotionOn, app.Services());
 
     // The status panel's 100 ms timer, printing each new text once.
     CStatusText status;

@@ -1,14 +1,14 @@
 // The desktop program: builds the application objects, runs the main window,
 // tears everything down in order when it has ended.
 #include "main/DlgMain.h"
-#include "widgets/QtMessageSink.h"
 #include "main/StartSignal.h"
+#include "widgets/QtMessageSink.h"
 
-#include "program/AppObjects.h"
 #include "app/Clock.h"
 #include "app/CommandLine.h"
 #include "app/HomeFolder.h"
 #include "app/MessageSink.h"
+#include "program/AppObjects.h"
 #include "program/Restart.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // Motion that goes on for half a minute with CAPTURE_MAX_S = 10: the capture
 // is cut into movies of at most ten seconds, each followed by its own mail.
-#include "MailSinkProcess.h"
 #include "HeadlessProcess.h"
+#include "MailSinkProcess.h"
 #include "MediaChecks.h"
 
 #include <gtest/gtest.h>

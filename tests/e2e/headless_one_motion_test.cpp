@@ -1,8 +1,8 @@
 // One motion of two seconds in front of a virtual camera, with the report mail
 // going to a real SMTP server: everything the user gets, read back with real tools.
-#include "MailSinkProcess.h"
 #include "DefaultSettingsFile.h"
 #include "HeadlessProcess.h"
+#include "MailSinkProcess.h"
 #include "MediaChecks.h"
 #include "mail/ReportMailer.h"
 #include "video/StillWriter.h"

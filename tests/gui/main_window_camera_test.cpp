@@ -5,9 +5,9 @@
 #include "window_fakes.h"
 
 #include "main/MainLayout.h"
-#include "widgets/SkinButton.h"
 #include "main/StatusWnd.h"
 #include "main/VideoWnd.h"
+#include "widgets/SkinButton.h"
 
 #include "video/SurveillanceController.h"
 #include "video/capture/VideoSourceWnd.h"

@@ -4,15 +4,15 @@
 #include "RecordingSinks.h"
 #include "TempDir.h"
 
-#include "widgets/DataFiles.h"
 #include "main/DlgMain.h"
 #include "setup/SetupDialogHost.h"
+#include "widgets/DataFiles.h"
 
 #include "app/AppFlags.h"
-#include "program/AppObjects.h"
 #include "app/AppSettings.h"
 #include "app/HomeFolder.h"
 #include "app/TagParser.h"
+#include "program/AppObjects.h"
 
 #include <QApplication>
 #include <QImage>

@@ -3,9 +3,9 @@
 #include "main_window_fixture.h"
 
 #include "main/MainLayout.h"
-#include "widgets/SkinButton.h"
 #include "main/StatusWnd.h"
 #include "main/VideoWnd.h"
+#include "widgets/SkinButton.h"
 
 #include "video/SurveillanceController.h"
 

@@ -1,7 +1,7 @@
 // The built desktop program, run as a user would run it: on a virtual camera,
 // in a home folder of its own, ended by the session's polite SIGTERM.
-#include "main/StartSignal.h"
 #include "TempDir.h"
+#include "main/StartSignal.h"
 
 #include <QDir>
 #include <QLocalServer>

@@ -1,11 +1,11 @@
 #include "setup_fixture.h"
 
-#include "widgets/ArrowPair.h"
-#include "widgets/DataFiles.h"
 #include "setup/PageEmailSetup.h"
 #include "setup/PageMotionDetect.h"
 #include "setup/PageVideoCapture.h"
 #include "setup/PageVideoDevice.h"
+#include "widgets/ArrowPair.h"
+#include "widgets/DataFiles.h"
 
 #include "app/AppFlags.h"
 #include "program/AppObjects.h"

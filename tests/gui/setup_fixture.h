@@ -3,11 +3,11 @@
 #include "RecordingSinks.h"
 #include "TempDir.h"
 
-#include "setup/DlgSetup.h"
 #include "app/AppSettings.h"
 #include "app/TagParser.h"
-#include "record/IAlertSound.h"
 #include "frame/FrameImage.h"
+#include "record/IAlertSound.h"
+#include "setup/DlgSetup.h"
 
 #include <QAbstractButton>
 #include <QKeyEvent>

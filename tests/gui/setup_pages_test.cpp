@@ -1,11 +1,11 @@
 #include "setup_fixture.h"
 
-#include "widgets/ArrowPair.h"
 #include "setup/PageEmailSetup.h"
 #include "setup/PageMotionDetect.h"
 #include "setup/PageVideoCapture.h"
 #include "setup/PageVideoDevice.h"
 #include "setup/RegionSelectWnd.h"
+#include "widgets/ArrowPair.h"
 
 #include <QCheckBox>
 #include <QComboBox>

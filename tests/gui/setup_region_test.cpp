@@ -1,7 +1,7 @@
 #include "GuiTestApp.h"
 
-#include "setup/RegionSelectWnd.h"
 #include "frame/FrameImage.h"
+#include "setup/RegionSelectWnd.h"
 
 #include <QImage>
 #include <QMouseEvent>

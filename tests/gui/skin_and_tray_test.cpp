@@ -2,8 +2,8 @@
 #include "main_window_fixture.h"
 
 #include "main/MainLayout.h"
-#include "widgets/SkinButton.h"
 #include "main/TrayIcon.h"
+#include "widgets/SkinButton.h"
 
 #include <QAction>
 #include <QDir>

@@ -3,8 +3,8 @@
 #include "window_fakes.h"
 
 #include "main/MainLayout.h"
-#include "setup/SetupDialogHost.h"
 #include "main/StatusWnd.h"
+#include "setup/SetupDialogHost.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -5,8 +5,8 @@
 
 #include "main/DepthWatch.h"
 #include "main/MainLayout.h"
-#include "widgets/OffscreenDC.h"
 #include "main/VideoWnd.h"
+#include "widgets/OffscreenDC.h"
 
 #include <QPaintEvent>
 

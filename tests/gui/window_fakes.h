@@ -12,10 +12,10 @@
 #include "app/AppFlags.h"
 #include "app/AppSettings.h"
 #include "app/TagParser.h"
+#include "frame/FrameFormat.h"
 #include "mail/IReportMailer.h"
 #include "record/IAlertSound.h"
 #include "record/IMovieRecorder.h"
-#include "frame/FrameFormat.h"
 #include "video/SurveillanceController.h"
 #include "video/capture/IFrameSource.h"
 

@@ -29,7 +29,9 @@ inline std::string DefaultSettingsFile(const std::string& home) {
            "MOTION_R_BOT=180\n"
            "\n"
            "[CAPTURE]\n"
-           "<CAPTURE_PTH>" + home + "captured</CAPTURE_PTH>\n"
+           "<CAPTURE_PTH>" +
+           home +
+           "captured</CAPTURE_PTH>\n"
            "CAPTURE_WMV=0\n"
            "CAPTURE_MIN_S=2\n"
            "CAPTURE_MAX_S=60\n"

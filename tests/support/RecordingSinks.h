@@ -16,7 +16,8 @@ public:
     };
     CRecordingMessageSink() : m_previous(SetMessageSink(this)) {}
     ~CRecordingMessageSink() override { SetMessageSink(m_previous); }
-    void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) override {
+    void ShowMessage(const std::string& caption, const std::string& text,
+                     MessageIcon icon) override {
         m_messages.push_back({caption, text, icon});
     }
     std::vector<std::string> Texts() const {

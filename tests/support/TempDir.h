@@ -9,7 +9,8 @@
 class CTempDir {
 public:
     CTempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "oculon-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "oculon-test-XXXXXX").string();
         m_path = ::mkdtemp(pattern.data());
     }
     ~CTempDir() {

@@ -1,9 +1,9 @@
 // Draws every picture in data/: the button skins, the status icons and the
 // window and tray icons. Run it after a change of style and commit the output:
 //   cmake --build BUILD --target oculon-artwork && BUILD/src/gui/oculon-artwork data
-#include "widgets/ArtworkNames.h"
-#include "main/MainLayout.h"
 #include "ArtworkPainters.h"
+#include "main/MainLayout.h"
+#include "widgets/ArtworkNames.h"
 
 #include <QDir>
 #include <QGuiApplication>

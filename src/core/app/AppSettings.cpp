@@ -72,7 +72,9 @@ CAppSettings::CAppSettings(const CTagParser& parser, std::string homeFolder,
     Load();
 }
 
-CAppSettings::~CAppSettings() { Save(); }
+CAppSettings::~CAppSettings() {
+    Save();
+}
 
 void CAppSettings::Load() {
     const CTextFile file(SettingsPath(), true);

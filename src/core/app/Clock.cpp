@@ -8,7 +8,9 @@ int64_t CSystemClock::SteadyMs() const {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-int64_t CSystemClock::WallSeconds() const { return static_cast<int64_t>(std::time(nullptr)); }
+int64_t CSystemClock::WallSeconds() const {
+    return static_cast<int64_t>(std::time(nullptr));
+}
 
 CLocalTime CSystemClock::Local() const {
     using namespace std::chrono;

@@ -4,14 +4,14 @@
 // Broken-down local time with the hundredths the time stamp shows and the
 // offset from UTC that mail dates carry.
 struct CLocalTime {
-    int year = 1970;  // four digits
-    int month = 1;    // 1..12
-    int day = 1;      // 1..31
+    int year = 1970; // four digits
+    int month = 1;   // 1..12
+    int day = 1;     // 1..31
     int hour = 0;
     int minute = 0;
     int second = 0;
     int centisecond = 0;
-    int weekday = 4;  // 0 = Sunday
+    int weekday = 4; // 0 = Sunday
     long utcOffsetSeconds = 0;
 };
 

@@ -6,7 +6,9 @@ namespace {
 std::atomic<IEventLog*> g_log{nullptr};
 }
 
-IEventLog* SetEventLog(IEventLog* log) { return g_log.exchange(log); }
+IEventLog* SetEventLog(IEventLog* log) {
+    return g_log.exchange(log);
+}
 
 void LogEvent(const std::string& line) {
     if (IEventLog* log = g_log.load())

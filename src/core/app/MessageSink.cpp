@@ -23,10 +23,18 @@ IMessageSink* SetMessageSink(IMessageSink* sink) {
     return previous;
 }
 
-void AppMessageBox(const std::string& text) { g_sink->ShowMessage(g_caption, text, MessageIcon::Warning); }
+void AppMessageBox(const std::string& text) {
+    g_sink->ShowMessage(g_caption, text, MessageIcon::Warning);
+}
 
-void ErrorMessageBox(const std::string& text) { g_sink->ShowMessage("Error", text, MessageIcon::Error); }
+void ErrorMessageBox(const std::string& text) {
+    g_sink->ShowMessage("Error", text, MessageIcon::Error);
+}
 
-std::string AppCaption() { return g_caption; }
+std::string AppCaption() {
+    return g_caption;
+}
 
-void SetAppCaption(const std::string& caption) { g_caption = caption; }
+void SetAppCaption(const std::string& caption) {
+    g_caption = caption;
+}

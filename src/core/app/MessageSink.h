@@ -9,7 +9,8 @@ enum class MessageIcon { Warning, Error };
 class IMessageSink {
 public:
     virtual ~IMessageSink() = default;
-    virtual void ShowMessage(const std::string& caption, const std::string& text, MessageIcon icon) = 0;
+    virtual void ShowMessage(const std::string& caption, const std::string& text,
+                             MessageIcon icon) = 0;
 };
 
 // Installs the sink for the whole process (nullptr restores the stderr fallback);

@@ -9,7 +9,9 @@
 namespace {
 
 // isspace() of the "C" locale.
-bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsCSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 locale_t CLocale() {
     static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
@@ -80,7 +82,9 @@ int CTagParser::ToInt(std::string_view text) {
     return static_cast<int>(signedValue);
 }
 
-std::string CTagParser::IntToText(long value) { return std::to_string(value); }
+std::string CTagParser::IntToText(long value) {
+    return std::to_string(value);
+}
 
 std::string CTagParser::MissReportText(std::string_view what) {
     std::string text = "Parsing problem:\n\n";

@@ -136,30 +136,56 @@ size_t CTextFile::WriteText(const std::string& text, bool showErrors) const {
 std::string CTextFile::FileErrorText(int osError, const std::string& path) {
     const char* pattern;
     switch (osError) {
-    case 0: pattern = "No error occurred."; break;
-    case ENOENT: pattern = "%1 was not found."; break;
+    case 0:
+        pattern = "No error occurred.";
+        break;
+    case ENOENT:
+        pattern = "%1 was not found.";
+        break;
     case ENOTDIR:
     case ENAMETOOLONG:
     case ELOOP:
-    case EINVAL: pattern = "%1 contains an invalid path."; break;
+    case EINVAL:
+        pattern = "%1 contains an invalid path.";
+        break;
     case EMFILE:
-    case ENFILE: pattern = "%1 could not be opened because there are too many open files."; break;
+    case ENFILE:
+        pattern = "%1 could not be opened because there are too many open files.";
+        break;
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR: pattern = "Access to %1 was denied."; break;
-    case EBADF: pattern = "An invalid file handle was associated with %1."; break;
-    case EMLINK: pattern = "%1 could not be created because the directory is full."; break;
-    case ESPIPE: pattern = "Seek failed on %1"; break;
-    case EIO: pattern = "A hardware I/O error was reported while accessing %1."; break;
+    case EISDIR:
+        pattern = "Access to %1 was denied.";
+        break;
+    case EBADF:
+        pattern = "An invalid file handle was associated with %1.";
+        break;
+    case EMLINK:
+        pattern = "%1 could not be created because the directory is full.";
+        break;
+    case ESPIPE:
+        pattern = "Seek failed on %1";
+        break;
+    case EIO:
+        pattern = "A hardware I/O error was reported while accessing %1.";
+        break;
     case ETXTBSY:
-    case EBUSY: pattern = "A sharing violation occurred while accessing %1."; break;
+    case EBUSY:
+        pattern = "A sharing violation occurred while accessing %1.";
+        break;
     case ENOLCK:
-    case EDEADLK: pattern = "A locking violation occurred while accessing %1."; break;
+    case EDEADLK:
+        pattern = "A locking violation occurred while accessing %1.";
+        break;
     case ENOSPC:
     case EDQUOT:
-    case EFBIG: pattern = "Disk full while accessing %1."; break;
-    default: pattern = "An unknown error occurred while accessing %1."; break;
+    case EFBIG:
+        pattern = "Disk full while accessing %1.";
+        break;
+    default:
+        pattern = "An unknown error occurred while accessing %1.";
+        break;
     }
     std::string text = Fill(pattern, path);
     if (text.size() > kMaxErrorText)
@@ -167,4 +193,6 @@ std::string CTextFile::FileErrorText(int osError, const std::string& path) {
     return text;
 }
 
-void CreateFolder(const std::string& path) { (void)::mkdir(path.c_str(), 0777); }
+void CreateFolder(const std::string& path) {
+    (void)::mkdir(path.c_str(), 0777);
+}

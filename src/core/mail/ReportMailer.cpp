@@ -87,7 +87,8 @@ void CReportMailer::SplitServer(const std::string& server, std::string& host, ui
     host.resize(colon);
 }
 
-ReportMailJob CReportMailer::ComposeJob(const CAppSettings& settings, const CCaptureReport& report) {
+ReportMailJob CReportMailer::ComposeJob(const CAppSettings& settings,
+                                        const CCaptureReport& report) {
     std::string time = report.stampText;
     for (char& c : time) {
         if (c == '=')

@@ -13,7 +13,9 @@ bool StartProgramAgain(const std::string& executablePath) {
     return ::posix_spawn(&pid, executablePath.c_str(), nullptr, nullptr, argv, environ) == 0;
 }
 
-void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
+void IgnoreBrokenPipes() {
+    std::signal(SIGPIPE, SIG_IGN);
+}
 
 void InstallStopSignals(void (*handler)(int)) {
     struct sigaction sa {};

@@ -6,7 +6,9 @@
 
 namespace {
 // Volumes beyond this would overflow the 16-bit products (327 x 100 fits).
-int ClampVolume(int volume) { return std::clamp(volume, 0, 100); }
+int ClampVolume(int volume) {
+    return std::clamp(volume, 0, 100);
+}
 } // namespace
 
 CAlertSynth::CAlertSynth(int targetVolume)
@@ -34,7 +36,9 @@ void CAlertSynth::PlayChirp() {
     m_chirpPos = 0;
 }
 
-bool CAlertSynth::IsSounding() const { return SirenVolume() > 0; }
+bool CAlertSynth::IsSounding() const {
+    return SirenVolume() > 0;
+}
 
 int CAlertSynth::SirenVolume() const {
     const std::lock_guard<std::mutex> lock(m_mutex);

@@ -32,6 +32,6 @@ private:
     bool m_sirenOn = false;
     int m_sirenVolume = 0;
     int m_targetVolume = 0;
-    int m_chirpPos;  // the chirp plays while m_chirpPos < its length
+    int m_chirpPos; // the chirp plays while m_chirpPos < its length
     int m_sirenIndex = 0;
 };

@@ -7,13 +7,15 @@ namespace {
 // The step constants are single precision, as the sound has always been
 // computed; the running sums are kept in extended precision so that the
 // phase of the last sample matches the first to the same digits.
-constexpr float kChirpFreqStep = 0.18142235f;    // Hz per sample: 1000 Hz more every 1/8 s
+constexpr float kChirpFreqStep = 0.18142235f;         // Hz per sample: 1000 Hz more every 1/8 s
 constexpr float kRadiansPerHzSample = 0.00014247574f; // 2 pi / 44100
-constexpr float kSirenSweepStep = 0.00056990294f;  // four pitch cycles a second
-constexpr float kSirenPhaseStep = 0.14247574f;     // 1000 Hz in radians per sample
+constexpr float kSirenSweepStep = 0.00056990294f;     // four pitch cycles a second
+constexpr float kSirenPhaseStep = 0.14247574f;        // 1000 Hz in radians per sample
 constexpr int kPeak = 327;
 
-int16_t Truncate(long double value) { return static_cast<int16_t>(static_cast<long>(value)); }
+int16_t Truncate(long double value) {
+    return static_cast<int16_t>(static_cast<long>(value));
+}
 
 void BuildChirp(CAlertTables& t) {
     long double f = 1000;

@@ -5,7 +5,9 @@
 
 CMovieRecorder::CMovieRecorder(const CAppSettings& settings) : m_settings(settings) {}
 
-CMovieRecorder::~CMovieRecorder() { Stop(); }
+CMovieRecorder::~CMovieRecorder() {
+    Stop();
+}
 
 void CMovieRecorder::Start(const std::string& path, int framesPerSecond) {
     const bool wanted =
@@ -22,6 +24,10 @@ void CMovieRecorder::AddFrame(const CFrameImage& frame) {
         m_pWriter->AddFrame(frame);
 }
 
-void CMovieRecorder::Stop() { m_pWriter.reset(); }
+void CMovieRecorder::Stop() {
+    m_pWriter.reset();
+}
 
-bool CMovieRecorder::IsRecording() const { return m_pWriter != nullptr; }
+bool CMovieRecorder::IsRecording() const {
+    return m_pWriter != nullptr;
+}

@@ -12,9 +12,13 @@ namespace {
 constexpr size_t kBufferBytes = CWavePlayer::kBufferSamples * sizeof(int16_t);
 }
 
-CWavePlayer::CWavePlayer(int volume) : m_synth(volume) { Open(); }
+CWavePlayer::CWavePlayer(int volume) : m_synth(volume) {
+    Open();
+}
 
-CWavePlayer::~CWavePlayer() { Close(); }
+CWavePlayer::~CWavePlayer() {
+    Close();
+}
 
 bool CWavePlayer::Open() {
     Close();

@@ -54,9 +54,9 @@ private:
     // queued; the callback plays from m_playBuffer. m_queued is the only value
     // both touch, so it alone carries the hand-over.
     std::array<std::array<int16_t, kBufferSamples>, kBufferCount> m_buffers{};
-    int m_nextBuffer = 0;     // worker only
-    int m_playBuffer = 0;     // callback only
-    size_t m_playOffset = 0;  // bytes of m_playBuffer already played; callback only
+    int m_nextBuffer = 0;    // worker only
+    int m_playBuffer = 0;    // callback only
+    size_t m_playOffset = 0; // bytes of m_playBuffer already played; callback only
     std::atomic<int> m_queued{0};
     std::atomic<uint64_t> m_buffersFilled{0};
 };

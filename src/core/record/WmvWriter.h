@@ -58,13 +58,13 @@ private:
     SwsContext* m_scaler = nullptr;
     AVFrame* m_frame = nullptr;
     AVPacket* m_packet = nullptr;
-    uint32_t m_framesWritten = 0;   // frames handed to the encoder, failed ones included
-    uint32_t m_framesInFile = 0;    // frames that reached the file
-    uint64_t m_nextSampleTime = 0;  // milliseconds
+    uint32_t m_framesWritten = 0;  // frames handed to the encoder, failed ones included
+    uint32_t m_framesInFile = 0;   // frames that reached the file
+    uint64_t m_nextSampleTime = 0; // milliseconds
     int m_framesPerSecond = 1;
     int m_width = 0;
     int m_height = 0;
     bool m_fileCreated = false;
-    bool m_announced = false;       // "movie: start" was logged
+    bool m_announced = false; // "movie: start" was logged
     State m_state = kClosed;
 };

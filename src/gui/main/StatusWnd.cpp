@@ -1,10 +1,10 @@
 #include "main/StatusWnd.h"
 
+#include "setup/SetupDialogHost.h"
 #include "widgets/ArtworkNames.h"
 #include "widgets/DataFiles.h"
 #include "widgets/GuiFonts.h"
 #include "widgets/OffscreenDC.h"
-#include "setup/SetupDialogHost.h"
 
 #include "app/AppFlags.h"
 #include "app/AppSettings.h"
@@ -30,9 +30,9 @@ const CStatusIcons& Icons() {
         namespace n = artwork_names;
         auto load = [](const char* name) { return data_files::LoadImage(name); };
         return CStatusIcons{load(n::kDetect),  load(n::kDetectB),    load(n::kAlarm),
-                           load(n::kAlarmB),  load(n::kRecordIdle), load(n::kRecordA),
-                           load(n::kRecordB), load(n::kEmailIdle),  load(n::kEmailA),
-                           load(n::kEmailB),  load(n::kCross)};
+                            load(n::kAlarmB),  load(n::kRecordIdle), load(n::kRecordA),
+                            load(n::kRecordB), load(n::kEmailIdle),  load(n::kEmailA),
+                            load(n::kEmailB),  load(n::kCross)};
     }();
     return icons;
 }

@@ -1,7 +1,7 @@
 #include "main/VideoWnd.h"
 
-#include "widgets/GuiFonts.h"
 #include "main/MainLayout.h"
+#include "widgets/GuiFonts.h"
 #include "widgets/OffscreenDC.h"
 
 #include "app/AppFlags.h"

@@ -1,15 +1,15 @@
 #include "setup/DlgSetup.h"
 
-#include "widgets/ArtworkNames.h"
-#include "widgets/DataFiles.h"
 #include "setup/DlgCheckVersion.h"
 #include "setup/PageEmailSetup.h"
 #include "setup/PageMotionDetect.h"
 #include "setup/PageVideoCapture.h"
 #include "setup/PageVideoDevice.h"
+#include "widgets/ArtworkNames.h"
+#include "widgets/DataFiles.h"
 
-#include "program/AppObjects.h"
 #include "app/AppSettings.h"
+#include "program/AppObjects.h"
 #include "record/WavePlayer.h"
 #include "update/SiteUrls.h"
 #include "video/SurveillanceController.h"

@@ -1,7 +1,7 @@
 #include "setup/PageMotionDetect.h"
 
-#include "widgets/ArrowPair.h"
 #include "setup/RegionSelectWnd.h"
+#include "widgets/ArrowPair.h"
 
 #include "app/AppSettings.h"
 #include "record/IAlertSound.h"

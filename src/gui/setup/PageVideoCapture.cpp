@@ -1,7 +1,7 @@
 #include "setup/PageVideoCapture.h"
 
-#include "widgets/ArrowPair.h"
 #include "setup/DlgFolderSelect.h"
+#include "widgets/ArrowPair.h"
 
 #include "app/AppSettings.h"
 

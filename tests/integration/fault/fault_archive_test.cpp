@@ -3,8 +3,8 @@
 // file is either written whole or left exactly as it was.
 #include "DefaultSettingsFile.h"
 #include "HeadlessProcess.h"
-#include "MediaChecks.h"
 #include "MailSinkProcess.h"
+#include "MediaChecks.h"
 
 #include <gtest/gtest.h>
 

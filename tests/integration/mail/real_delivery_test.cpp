@@ -75,7 +75,7 @@ TEST_F(RealDeliveryTest, ReportMailArrivesWithAttachmentsAndUtf8TextIntact) {
     WriteFileBytes(m_files.File("07-Dec-26 14=05=09.wmv"), movie);
     WriteFileBytes(m_files.File("stills/Frame_000001.jpg"), still);
     const CCaptureReport report{"07-Dec-26 14=05=09.25", m_files.File("07-Dec-26 14=05=09.wmv"),
-                               m_files.File("stills/"), m_files.File("stills/Frame_000001.jpg")};
+                                m_files.File("stills/"), m_files.File("stills/Frame_000001.jpg")};
 
     CReportMailer mailer(settings);
     mailer.SendCaptureReport(report);

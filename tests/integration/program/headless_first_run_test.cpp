@@ -13,8 +13,9 @@ TEST(HeadlessFirstRun, LeavesTheDefaultSettingsFileAndArchiveFolder) {
     // No cameras at all: an empty virtual device list and no V4L2 device is
     // the usual state of a build machine.
     WriteFileBytes(home.File("devices.txt"), "# none\n");
-    const CommandResult run = RunCommand("OCULON_DEVICES=" + home.File("devices.txt") + " " OCULON_HEADLESS_EXE " --home " +
-        home.Path() + "/home --run-for 1");
+    const CommandResult run =
+        RunCommand("OCULON_DEVICES=" + home.File("devices.txt") +
+                   " " OCULON_HEADLESS_EXE " --home " + home.Path() + "/home --run-for 1");
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(ReadFileBytes(home.File("home/oculon.ini")), DefaultSettingsFile(home.File("home/")));
     EXPECT_TRUE(std::filesystem::is_directory(home.File("home/captured")));
@@ -29,8 +30,9 @@ TEST(HeadlessFirstRun, SigtermEndsTheRunAndWritesTheSettings) {
     CTempDir home;
     WriteFileBytes(home.File("devices.txt"), "# none\n");
     // Runs without a time limit; only the signal can end it.
-    const std::string cmd = "OCULON_DEVICES=" + home.File("devices.txt") + " " OCULON_HEADLESS_EXE
-                            " --home " + home.Path() + " & pid=$!; sleep 0.5; kill -TERM $pid; wait $pid";
+    const std::string cmd = "OCULON_DEVICES=" + home.File("devices.txt") +
+                            " " OCULON_HEADLESS_EXE " --home " + home.Path() +
+                            " & pid=$!; sleep 0.5; kill -TERM $pid; wait $pid";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     EXPECT_EQ(ReadFileBytes(home.File("oculon.ini")), DefaultSettingsFile(home.Folder()));
 }

@@ -5,9 +5,9 @@
 
 #include "app/AppSettings.h"
 #include "app/TagParser.h"
+#include "frame/FrameImage.h"
 #include "record/MovieRecorder.h"
 #include "record/WmvWriter.h"
-#include "frame/FrameImage.h"
 
 #include <csignal>
 #include <cstdlib>

@@ -68,7 +68,8 @@ struct VolumeRun {
     int volume;
     size_t length;
 };
-std::vector<VolumeRun> SirenVolumeRuns(const std::vector<int16_t>& s, size_t from, int firstVolume) {
+std::vector<VolumeRun> SirenVolumeRuns(const std::vector<int16_t>& s, size_t from,
+                                       int firstVolume) {
     const auto& siren = CAlertTables::Get().siren;
     const int n = CAlertTables::kSirenLength;
     int offset = -1;

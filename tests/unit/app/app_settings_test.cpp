@@ -1,5 +1,5 @@
-#include "RecordingSinks.h"
 #include "DefaultSettingsFile.h"
+#include "RecordingSinks.h"
 #include "TempDir.h"
 #include "app/AppSettings.h"
 #include "app/TagParser.h"
@@ -129,7 +129,8 @@ TEST_F(AppSettingsTest, LoadLimitsReplaceOutOfRangeValuesWithDefaults) {
 }
 
 TEST_F(AppSettingsTest, StringsUseDefaultsOnlyWhenEmpty) {
-    auto s = Load("<VIDEO_OVE></VIDEO_OVE>\n<EMAIL_SMTP>  </EMAIL_SMTP>\n<CAPTURE_PTH></CAPTURE_PTH>\n");
+    auto s =
+        Load("<VIDEO_OVE></VIDEO_OVE>\n<EMAIL_SMTP>  </EMAIL_SMTP>\n<CAPTURE_PTH></CAPTURE_PTH>\n");
     EXPECT_EQ(s->VIDEO_OVE, " PRESS SETUP TO EDIT THIS TITLE ");
     EXPECT_EQ(s->EMAIL_SMTP, "  ");
     EXPECT_EQ(s->EMAIL_FROM, "enter email address here");

@@ -104,7 +104,8 @@ TEST(TagParserNumbers, ToFloatIgnoresADecimalCommaLocale) {
     // Build a German locale in a temporary folder so the test does not depend
     // on which locales the machine has compiled.
     CTempDir dir;
-    const std::string cmd = "localedef -i de_DE -c -f UTF-8 " + dir.File("de_DE.UTF-8") + " >/dev/null 2>&1";
+    const std::string cmd =
+        "localedef -i de_DE -c -f UTF-8 " + dir.File("de_DE.UTF-8") + " >/dev/null 2>&1";
     if (std::system(cmd.c_str()) != 0 && !std::filesystem::exists(dir.File("de_DE.UTF-8")))
         GTEST_SKIP() << "localedef cannot build de_DE";
     ::setenv("LOCPATH", dir.Path().c_str(), 1);

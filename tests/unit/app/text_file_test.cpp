@@ -2,8 +2,8 @@
 #include "TempDir.h"
 #include "app/TextFile.h"
 
-#include <gtest/gtest.h>
 #include <csignal>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +12,8 @@ namespace {
 
 TEST(TextFileRead, WholeFileAcrossBlockBoundaries) {
     CTempDir dir;
-    for (size_t size : {size_t(0), size_t(1), size_t(2047), size_t(2048), size_t(2049), size_t(10000)}) {
+    for (size_t size :
+         {size_t(0), size_t(1), size_t(2047), size_t(2048), size_t(2049), size_t(10000)}) {
         std::string bytes(size, 'a');
         for (size_t i = 0; i < size; ++i)
             bytes[i] = static_cast<char>('a' + i % 26);
@@ -89,8 +90,8 @@ TEST(TextFileWrite, DiskFullKeepsTheOldFile) {
     EXPECT_EQ(written, 0u);
     EXPECT_EQ(ReadFileBytes(dir.File("keep.ini")), "old\n");
     ASSERT_EQ(sink.m_messages.size(), 1u);
-    EXPECT_EQ(sink.m_messages[0].text,
-              "Error exporting data to disk:\nDisk full while accessing " + dir.File("keep.ini") + ".");
+    EXPECT_EQ(sink.m_messages[0].text, "Error exporting data to disk:\nDisk full while accessing " +
+                                           dir.File("keep.ini") + ".");
     // Nothing but the settings file is left in the folder.
     size_t entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path()))
@@ -128,7 +129,8 @@ TEST(TextFileErrors, TextsFollowTheOperatingSystemError) {
     EXPECT_EQ(CTextFile::FileErrorText(EMFILE, "p"),
               "p could not be opened because there are too many open files.");
     EXPECT_EQ(CTextFile::FileErrorText(EACCES, "p"), "Access to p was denied.");
-    EXPECT_EQ(CTextFile::FileErrorText(EIO, "p"), "A hardware I/O error was reported while accessing p.");
+    EXPECT_EQ(CTextFile::FileErrorText(EIO, "p"),
+              "A hardware I/O error was reported while accessing p.");
     EXPECT_EQ(CTextFile::FileErrorText(EXDEV, "p"), "An unknown error occurred while accessing p.");
     const std::string longPath(400, 'x');
     EXPECT_EQ(CTextFile::FileErrorText(ENOENT, longPath).size(), 254u);

@@ -36,14 +36,12 @@ int SirenOffset(const Buffer& b, int v) {
 TEST(AlertTables, MatchAnIndependentComputationAtChosenSamples) {
     const auto& t = CAlertTables::Get();
     const std::vector<std::pair<int, int>> chirp = {
-        {1, 0},      {2, 2},       {50, 127},    {99, 288},    {100, 302},
-        {101, 281},  {2000, -215}, {5511, 58},   {5512, 11},   {5513, -34},
-        {11025, -23}, {16436, -66}, {16437, 22}, {16534, 3}};
+        {1, 0},     {2, 2},     {50, 127},   {99, 288},    {100, 302},   {101, 281},  {2000, -215},
+        {5511, 58}, {5512, 11}, {5513, -34}, {11025, -23}, {16436, -66}, {16437, 22}, {16534, 3}};
     for (const auto& [k, v] : chirp)
         EXPECT_EQ(t.chirp[k], v) << "chirp sample " << k;
-    const std::vector<std::pair<int, int>> siren = {{0, 91},     {1, 176},     {1000, -313},
-                                                    {2756, -263}, {5512, -192}, {8268, -320},
-                                                    {11024, 0}};
+    const std::vector<std::pair<int, int>> siren = {
+        {0, 91}, {1, 176}, {1000, -313}, {2756, -263}, {5512, -192}, {8268, -320}, {11024, 0}};
     for (const auto& [k, v] : siren)
         EXPECT_EQ(t.siren[k], v) << "siren sample " << k;
 }

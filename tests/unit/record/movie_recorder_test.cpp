@@ -3,9 +3,9 @@
 
 #include "app/AppSettings.h"
 #include "app/TagParser.h"
+#include "frame/FrameImage.h"
 #include "record/MovieRecorder.h"
 #include "record/WmvWriter.h"
-#include "frame/FrameImage.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -33,7 +33,7 @@ struct RuleCase {
 
 TEST(MovieRecorder, StartsAMovieOnlyForArchivingOrAMailedMovie) {
     const std::vector<RuleCase> cases = {
-        {1, 0, 0, true}, {1, 1, 0, true},   {0, 1, 1, true},
+        {1, 0, 0, true},  {1, 1, 0, true},  {0, 1, 1, true},
         {0, 0, 1, false}, {0, 1, 0, false}, {0, 0, 0, false},
     };
     CTempDir dir;
@@ -75,7 +75,8 @@ TEST(MovieRecorder, AMovieThatGetsNoFrameLeavesNoFile) {
         // Destroyed without Stop, as at teardown.
     }
     EXPECT_FALSE(fs::exists(path));
-    EXPECT_EQ(events.Lines(), (std::vector<std::string>{"movie: start " + path, "movie: end " + path + " 0"}));
+    EXPECT_EQ(events.Lines(),
+              (std::vector<std::string>{"movie: start " + path, "movie: end " + path + " 0"}));
 }
 
 TEST(MovieRecorder, StartWhileAMovieIsOpenFinishesTheFirst) {

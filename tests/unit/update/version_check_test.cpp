@@ -1,6 +1,6 @@
-#include "app/ProgramVersion.h"
 #include "RecordingSinks.h"
 #include "app/AppFlags.h"
+#include "app/ProgramVersion.h"
 #include "app/TagParser.h"
 #include "update/SiteUrls.h"
 #include "update/VersionCheck.h"

@@ -1,11 +1,11 @@
 #pragma once
 #include "app/AppSettings.h"
 #include "app/TagParser.h"
+#include "frame/FrameFormat.h"
+#include "frame/FrameImage.h"
 #include "mail/IReportMailer.h"
 #include "record/IAlertSound.h"
 #include "record/IMovieRecorder.h"
-#include "frame/FrameFormat.h"
-#include "frame/FrameImage.h"
 #include "video/capture/IFrameSource.h"
 
 #include "TempDir.h"
