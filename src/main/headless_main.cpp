@@ -2,7 +2,6 @@
 // loop, driven by a 5 ms tick, ended by SIGINT/SIGTERM or --run-for.
 #include "HeadlessSinks.h"
 
-#include "app/AppFlags.h"
 #include "app/AppSettings.h"
 #include "app/Clock.h"
 #include "app/CommandLine.h"
@@ -12,7 +11,6 @@
 #include "video/StatusText.h"
 #include "video/SurveillanceController.h"
 #include "video/capture/CaptureGraph.h"
-#include "video/capture/VideoSourceWnd.h"
 
 #include <chrono>
 #include <csignal>
@@ -24,6 +22,7 @@
 
 namespace {
 
+// Process-wide because a signal handler can reach nothing else.
 volatile std::sig_atomic_t g_stopSignal = 0;
 
 void OnStopSignal(int) {
@@ -76,24 +75,21 @@ int main(int argc, char** argv) {
     InstallStopSignals(OnStopSignal);
 
     const IClock& clock = CSystemClock::Instance();
-    g_appObjects.CreateAll(ResolveHomeFolder(), ExecutablePath(),
-                           CCommandLine::JoinArguments(argc, argv));
-    if (g_appObjects.m_pCommandLine->m_bDelayStart)
+    CAppObjects app;
+    app.CreateAll(ResolveHomeFolder(), ExecutablePath(), CCommandLine::JoinArguments(argc, argv));
+    if (app.m_pCommandLine->m_bDelayStart)
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
 
     // The window-bound objects of the desktop program, without windows: the
     // frame source opens the saved device, the controller re-arms at once.
-    CAppObjects& app = g_appObjects;
-    app.m_pVideoSource = new CVideoSourceWnd(*app.m_pSettings);
-    app.m_pController =
-        new CSurveillanceController(*app.m_pSettings, clock, app.m_bMotionOn, app.Services());
+    app.CreateSurveillance(clock);
 
     // The status panel's 100 ms timer, printing each new text once.
     CStatusText status;
     std::string shownStatus;
     int64_t nextStatus = clock.SteadyMs();
     auto updateStatus = [&] {
-        status.Update(app.m_pController->StatusInputs(g_bCloseRequested));
+        status.Update(app.m_pController->StatusInputs(app.m_bCloseRequested));
         if (status.Text() != shownStatus) {
             shownStatus = status.Text();
             LogEvent("status: " + shownStatus);
@@ -103,7 +99,7 @@ int main(int argc, char** argv) {
     const int64_t started = clock.SteadyMs();
     for (;;) {
         if (g_stopSignal || (runFor >= 0 && clock.SteadyMs() - started >= runFor * 1000))
-            g_bCloseRequested = true;
+            app.m_bCloseRequested = true;
         if (clock.SteadyMs() >= nextStatus) {
             updateStatus();
             nextStatus += 100;
@@ -115,7 +111,7 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     updateStatus();
-    g_appObjects.DestroyAll();
+    app.DestroyAll();
     SetEventLog(nullptr);
     SetMessageSink(nullptr);
     return 0;

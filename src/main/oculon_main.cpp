@@ -18,8 +18,12 @@
 
 namespace {
 
+// Process-wide because a signal handler can reach nothing else; the main
+// window's tick reads it.
+volatile std::sig_atomic_t g_stopSignal = 0;
+
 void OnStopSignal(int) {
-    DLG_Main::RequestCloseFromSignal();
+    g_stopSignal = 1;
 }
 
 } // namespace
@@ -41,14 +45,16 @@ int main(int argc, char** argv) {
     // A session that ends asks politely: the close saves the settings as usual.
     InstallStopSignals(OnStopSignal);
 
-    g_appObjects.CreateAll(home, ExecutablePath(), CCommandLine::JoinArguments(argc, argv));
-    if (g_appObjects.m_pCommandLine->m_bDelayStart)
+    CAppObjects objects;
+    objects.CreateAll(home, ExecutablePath(), CCommandLine::JoinArguments(argc, argv));
+    if (objects.m_pCommandLine->m_bDelayStart)
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
     {
-        DLG_Main dialog(CSystemClock::Instance());
+        DLG_Main dialog(objects, CSystemClock::Instance());
+        dialog.WatchStopFlag(&g_stopSignal);
         dialog.Run();
-        g_appObjects.DestroyAll();
-    }
+    } // the windows end with the main window, before the objects they show
+    objects.DestroyAll();
     SetMessageSink(nullptr);
     return 0;
 }

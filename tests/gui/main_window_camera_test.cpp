@@ -42,10 +42,10 @@ protected:
 TEST_F(CameraWindowTest, CountsDownOnTheLivePictureAndSwitchesOffAndOn) {
     UseVirtualCamera();
     Start();
-    ASSERT_TRUE(g_appObjects.m_pVideoSource->IsRunning());
+    ASSERT_TRUE(app.m_pVideoSource->IsRunning());
     EXPECT_TRUE(messages.m_messages.empty()); // one camera, nothing to say
     dialog->show();
-    CSurveillanceController& controller = *g_appObjects.m_pController;
+    CSurveillanceController& controller = *app.m_pController;
 
     Step(); // the very first step lowers the countdown
     EXPECT_EQ(controller.m_armCountdown, 9);

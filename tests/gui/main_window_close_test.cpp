@@ -54,13 +54,13 @@ protected:
             s.EMAIL_JPG = 0;
         });
         Start();
-        ASSERT_NE(g_appObjects.m_pReportMailer, nullptr);
-        g_appObjects.m_pReportMailer->SendCaptureReport(
+        ASSERT_NE(app.m_pReportMailer, nullptr);
+        app.m_pReportMailer->SendCaptureReport(
             CCaptureReport{"07/DEC/26  14:05:00.00", "", "", ""});
-        ASSERT_EQ(g_appObjects.BusyMailJobs(), 1);
+        ASSERT_EQ(app.BusyMailJobs(), 1);
         dialog->show();
         SendKey(dialog.get(), Qt::Key_Escape);
-        ASSERT_TRUE(g_bCloseRequested);
+        ASSERT_TRUE(app.m_bCloseRequested);
     }
 
     // Lets the delivery thread see the closed server and finish (bounded).
@@ -100,7 +100,7 @@ TEST_F(CloseWithMailTest, EndsAtTheFirstTickAfterTheMailIsDone) {
     dialog->Tick();
     EXPECT_FALSE(dialog->Ended());
     WaitForWorkers();
-    ASSERT_EQ(g_appObjects.BusyMailJobs(), 0);
+    ASSERT_EQ(app.BusyMailJobs(), 0);
     dialog->Tick();
     EXPECT_TRUE(dialog->Ended());
 }

@@ -5,10 +5,8 @@
 #include "TempDir.h"
 
 #include "main/DlgMain.h"
-#include "setup/SetupDialogHost.h"
 #include "widgets/DataFiles.h"
 
-#include "app/AppFlags.h"
 #include "app/AppSettings.h"
 #include "app/HomeFolder.h"
 #include "app/TagParser.h"
@@ -33,13 +31,6 @@ inline QString SourceData() {
 }
 inline QString SourceDocs() {
     return QStringLiteral(OCULON_SOURCE_DIR "/docs");
-}
-
-inline void ResetProcessFlags() {
-    g_bCloseRequested = false;
-    g_bModalOpen = false;
-    g_bRestartOnClose = false;
-    g_appObjects.m_bMotionOn = true;
 }
 
 inline void SendKey(QWidget* target, int key) {
@@ -74,14 +65,12 @@ protected:
         ::setenv("SDL_AUDIODRIVER", "dummy", 1);
         ::unsetenv("OCULON_DEVICES");
         data_files::SetSearchFolders({SourceData(), SourceDocs()});
-        ResetProcessFlags();
     }
 
     void TearDown() override {
         Stop();
         data_files::SetSearchFolders({});
         ::unsetenv("OCULON_DEVICES");
-        ResetProcessFlags();
     }
 
     // Writes the settings file before the program starts.
@@ -100,32 +89,34 @@ protected:
     }
 
     void Start(const std::string& commandLine = "") {
-        g_appObjects.CreateAll(home.Folder(), ExecutablePath(), commandLine);
-        dialog = std::make_unique<DLG_Main>(clock);
+        app.CreateAll(home.Folder(), ExecutablePath(), commandLine);
+        dialog = std::make_unique<DLG_Main>(app, clock);
         dialog->SetUrlOpener([this](const QUrl& url) { opened.push_back(url); });
         setupPages.clear();
-        setup_dialog::Install([this](int page) {
+        dialog->SetSetupOpener([this](int page) {
             setupPages.push_back(page);
-            modalDuringSetup = g_bModalOpen;
+            modalDuringSetup = app.ModalOpen();
         });
     }
 
-    // Ends the program as its main does: teardown after the window has ended.
+    // Ends the program as its main does: the window with its children, then
+    // the application objects; the next start is a fresh run.
     void Stop() {
         if (!dialog)
             return;
-        dialog->hide();
-        g_appObjects.DestroyAll();
         dialog.reset();
-        ResetProcessFlags();
+        app.DestroyAll();
+        app.m_bCloseRequested = app.m_bRestartOnClose = false;
+        app.m_bMotionOn = true;
     }
 
-    CAppSettings& Settings() { return *g_appObjects.m_pSettings; }
+    CAppSettings& Settings() { return *app.m_pSettings; }
     std::string SettingsText() { return ReadFileBytes(home.File("oculon.ini")); }
 
     CTempDir home;
     CManualClock clock;
     CRecordingMessageSink messages;
+    CAppObjects app;
     std::unique_ptr<DLG_Main> dialog;
     std::vector<QUrl> opened;
     std::vector<int> setupPages;

@@ -65,15 +65,15 @@ TEST_F(MainWindowTest, FirstStartIsCentredWithTheButtonsShown) {
     for (int id : {kIdHelp, kIdSetup, kIdMotion, kIdBrowse, kIdShade})
         EXPECT_TRUE(dialog->Button(id)->isVisible()) << id;
     EXPECT_EQ(Settings().m_shadeHeight, 96);
-    // The window-bound objects are the application's, in their places.
-    EXPECT_EQ(g_appObjects.m_pVideoWnd, dialog->VideoWnd());
-    EXPECT_EQ(g_appObjects.m_pStatusWnd, dialog->StatusWnd());
-    ASSERT_NE(g_appObjects.m_pController, nullptr);
+    // The window-bound objects are the main window's, in their places.
+    EXPECT_EQ(dialog->VideoWnd()->parentWidget(), dialog.get());
+    EXPECT_EQ(dialog->StatusWnd()->parentWidget(), dialog.get());
+    ASSERT_NE(app.m_pController, nullptr);
     EXPECT_EQ(dialog->VideoWnd()->geometry(), QRect(26, 132, 320, 240));
     EXPECT_EQ(dialog->StatusWnd()->geometry(), StatusRect());
     // No camera on a build machine: said once, and the program runs on.
     EXPECT_EQ(messages.m_messages.size(), 1u);
-    EXPECT_EQ(g_appObjects.m_pTrayIcon, nullptr);
+    EXPECT_EQ(dialog->TrayIcon(), nullptr);
 }
 
 TEST_F(MainWindowTest, SavedPositionOffTheScreenIsPulledBackAndStored) {
@@ -156,13 +156,13 @@ TEST_F(MainWindowTest, ShadeRollsTheButtonsUpAndTheChoiceSurvivesARestart) {
 
 TEST_F(MainWindowTest, MotionButtonSwitchesDetectionOffAndOnAgain) {
     Start();
-    CSurveillanceController& controller = *g_appObjects.m_pController;
+    CSurveillanceController& controller = *app.m_pController;
     EXPECT_EQ(controller.m_armCountdown, 10);
     controller.m_armCountdown = 4;
     controller.m_firstPass = false;
 
     dialog->Button(kIdMotion)->click();
-    EXPECT_FALSE(g_appObjects.m_bMotionOn);
+    EXPECT_FALSE(app.m_bMotionOn);
     EXPECT_EQ(controller.m_armCountdown, 11);
     EXPECT_TRUE(controller.m_firstPass);
     dialog->Tick(); // an off switch is not pulled back into range
@@ -170,20 +170,20 @@ TEST_F(MainWindowTest, MotionButtonSwitchesDetectionOffAndOnAgain) {
 
     controller.m_firstPass = false;
     dialog->Button(kIdMotion)->click();
-    EXPECT_TRUE(g_appObjects.m_bMotionOn);
+    EXPECT_TRUE(app.m_bMotionOn);
     EXPECT_EQ(controller.m_armCountdown, 10);
     EXPECT_TRUE(controller.m_firstPass);
 }
 
 TEST_F(MainWindowTest, SetupButtonRunsTheBracketAndKeepsDetectionOff) {
     Start();
-    CSurveillanceController& controller = *g_appObjects.m_pController;
+    CSurveillanceController& controller = *app.m_pController;
     dialog->Button(kIdMotion)->click(); // off
     controller.m_armCountdown = 3;      // whatever the dialog did
     dialog->Button(kIdSetup)->click();
     ASSERT_EQ(setupPages, std::vector<int>{0});
     EXPECT_TRUE(modalDuringSetup);
-    EXPECT_FALSE(g_bModalOpen);
+    EXPECT_FALSE(app.ModalOpen());
     EXPECT_EQ(controller.m_armCountdown, 11);
 }
 
@@ -211,9 +211,9 @@ TEST_F(MainWindowTest, EnterDoesNothing) {
     SendKey(dialog.get(), Qt::Key_Return);
     EXPECT_TRUE(opened.empty());
     EXPECT_TRUE(setupPages.empty());
-    EXPECT_TRUE(g_appObjects.m_bMotionOn);
+    EXPECT_TRUE(app.m_bMotionOn);
     EXPECT_EQ(Settings().APP_BUTS, 1);
-    EXPECT_FALSE(g_bCloseRequested);
+    EXPECT_FALSE(app.m_bCloseRequested);
     EXPECT_EQ(dialog->windowTitle(), title);
     dialog->Tick();
     EXPECT_FALSE(dialog->Ended());
@@ -224,7 +224,7 @@ TEST_F(MainWindowTest, EscapeAsksForTheCloseWhichEndsAtTheNextTick) {
     dialog->show();
     SendKey(dialog.get(), Qt::Key_Escape);
     EXPECT_EQ(dialog->windowTitle(), "Oculon Closing...");
-    EXPECT_TRUE(g_bCloseRequested);
+    EXPECT_TRUE(app.m_bCloseRequested);
     EXPECT_FALSE(dialog->Ended());
     EXPECT_TRUE(dialog->isVisible());
     dialog->Tick();
@@ -239,19 +239,20 @@ TEST_F(MainWindowTest, TheCloseBoxAsksForTheCloseToo) {
     Start();
     dialog->show();
     EXPECT_FALSE(dialog->close());
-    EXPECT_TRUE(g_bCloseRequested);
+    EXPECT_TRUE(app.m_bCloseRequested);
     EXPECT_EQ(dialog->windowTitle(), "Oculon Closing...");
 }
 
 TEST_F(MainWindowTest, CloseWaitsWhileTheSetupDialogIsOpen) {
     Start();
-    g_bCloseRequested = true;
-    g_bModalOpen = true;
-    dialog->Tick();
-    clock.Advance(60'000);
-    dialog->Tick();
-    EXPECT_FALSE(dialog->Ended());
-    g_bModalOpen = false;
+    app.m_bCloseRequested = true;
+    dialog->SetSetupOpener([&](int) {
+        dialog->Tick();
+        clock.Advance(60'000);
+        dialog->Tick();
+        EXPECT_FALSE(dialog->Ended());
+    });
+    dialog->Button(kIdSetup)->click();
     dialog->Tick();
     EXPECT_TRUE(dialog->Ended());
 }

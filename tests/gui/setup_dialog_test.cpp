@@ -7,7 +7,6 @@
 #include "widgets/ArrowPair.h"
 #include "widgets/DataFiles.h"
 
-#include "app/AppFlags.h"
 #include "program/AppObjects.h"
 
 #include <QCheckBox>
@@ -162,9 +161,11 @@ TEST_F(SetupDialog, LatestVersionEndingWithOkClosesAsCancel) {
     dialog->MotionPage()->ControlAs<CArrowPair>(1053)->HigherButton()->click();
     dialog->LatestVersionButton()->click();
     EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(closeRequested);
     answer = true;
     dialog->LatestVersionButton()->click();
     EXPECT_EQ(checks, 2);
+    EXPECT_TRUE(closeRequested);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(settings->FileText(), before);
@@ -196,8 +197,9 @@ TEST_F(SetupDialog, OkStoresEveryPage) {
 }
 
 TEST_F(SetupDialog, RunFromTheApplicationObjectsOnTheChosenPage) {
-    EXPECT_EQ(RunSetupDialog(nullptr, 1), QDialog::Rejected); // no settings yet: nothing runs
-    g_appObjects.m_pSettings = settings.get();
+    CAppObjects app;
+    EXPECT_EQ(RunSetupDialog(app, nullptr, 1), QDialog::Rejected); // no settings yet: nothing runs
+    app.m_pSettings = std::move(settings);
     int page = -1;
     QTimer::singleShot(0, [&] {
         if (auto* dlg = qobject_cast<DLG_Setup*>(QApplication::activeModalWidget())) {
@@ -206,8 +208,8 @@ TEST_F(SetupDialog, RunFromTheApplicationObjectsOnTheChosenPage) {
             dlg->OkButton()->click();
         }
     });
-    const int result = RunSetupDialog(nullptr, 1);
-    g_appObjects.m_pSettings = nullptr;
+    const int result = RunSetupDialog(app, nullptr, 1);
+    settings = std::move(app.m_pSettings);
     EXPECT_EQ(result, QDialog::Accepted);
     EXPECT_EQ(page, 1);
     EXPECT_EQ(settings->MOTION_WRM, 11);

@@ -43,6 +43,7 @@ protected:
         services.sourceRunning = [] { return true; };
         services.currentImage = [this] { return &picture; };
         services.openUrl = [this](const QUrl& url) { opened.push_back(url); };
+        services.requestClose = [this] { closeRequested = true; };
         picture.bgrx.assign(static_cast<size_t>(picture.width * picture.height * 4), 0x40);
     }
 
@@ -63,6 +64,7 @@ protected:
     CRecordingSound sound;
     CFrameImage picture;
     std::vector<QUrl> opened;
+    bool closeRequested = false;
     CRecordingMessageSink messages;
 };
 

@@ -50,7 +50,7 @@ TEST_F(SkinTest, WithoutPicturesEveryButtonIsPlainWithItsText) {
     EXPECT_EQ(dialog->Button(kIdShade)->text(), "^");
     // Plain buttons still work.
     dialog->Button(kIdMotion)->click();
-    EXPECT_FALSE(g_appObjects.m_bMotionOn);
+    EXPECT_FALSE(app.m_bMotionOn);
 }
 
 TEST_F(SkinTest, AMissingPressedPictureLeavesOnlyThatButtonPlain) {
@@ -120,7 +120,7 @@ TEST_F(MainWindowTest, TrayModeWithoutANotificationAreaSaysSoAndRunsAsAWindow) {
     Start("CMDARG_STRAY");
     CTrayIcon* tray = dialog->TrayIcon();
     ASSERT_NE(tray, nullptr);
-    EXPECT_EQ(g_appObjects.m_pTrayIcon, tray);
+    EXPECT_EQ(tray->parent(), dialog.get());
     EXPECT_NE(std::find(messages.Texts().begin(), messages.Texts().end(),
                         "Unable to register tray icon!"),
               messages.Texts().end());
@@ -131,7 +131,7 @@ TEST_F(MainWindowTest, TrayModeWithoutANotificationAreaSaysSoAndRunsAsAWindow) {
     dialog->show();
     EXPECT_TRUE(dialog->isVisible());
     SendKey(dialog.get(), Qt::Key_Escape);
-    EXPECT_TRUE(g_bCloseRequested);
+    EXPECT_TRUE(app.m_bCloseRequested);
     dialog->Tick();
     EXPECT_TRUE(dialog->Ended());
 }
@@ -172,9 +172,9 @@ TEST_F(MainWindowTest, TrayHidingRestoringAndTheMenu) {
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[0], dialog->ArchiveUrl());
     EXPECT_EQ(opened[1], DLG_Main::UserGuideUrl());
-    EXPECT_FALSE(g_bCloseRequested);
+    EXPECT_FALSE(app.m_bCloseRequested);
     tray->Menu().actions()[5]->trigger(); // Close
-    EXPECT_TRUE(g_bCloseRequested);
+    EXPECT_TRUE(app.m_bCloseRequested);
     // The menu's Close does not rename the window; the close runs as usual.
     EXPECT_NE(dialog->windowTitle(), "Oculon Closing...");
     dialog->Tick();

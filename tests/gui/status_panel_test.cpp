@@ -19,7 +19,7 @@ protected:
         panel.reset();
         AddPlaceholder(main_layout::kIdStatus, at);
         panel = std::make_unique<CStatusWnd>(&parent, main_layout::kIdStatus, *settings,
-                                             controller.get(), services);
+                                             controller.get(), services, app);
     }
 
     std::string State() {
@@ -74,7 +74,7 @@ TEST_F(StatusPanelTest, TextFollowsTheController) {
     EXPECT_EQ(State(), "system status:\r\nmotion detection is active");
     controller->m_recording = true;
     EXPECT_EQ(State(), "system status:\r\nmotion has been detected");
-    g_bCloseRequested = true;
+    app.m_bCloseRequested = true;
     EXPECT_EQ(State(), "system status:\r\nclosing down...");
 }
 
@@ -175,9 +175,9 @@ TEST_F(StatusPanelTest, TheLongestStatusStaysOnTwoLines) {
 TEST_F(StatusPanelTest, ClickOpensTheSetupPageOfTheIconUnderTheRelease) {
     std::vector<int> pages;
     bool modal = false;
-    const auto previous = setup_dialog::Install([&](int page) {
+    panel->SetSetupOpener([&](int page) {
         pages.push_back(page);
-        modal = g_bModalOpen;
+        modal = controller->SetupOpen();
     });
     panel->grab(); // the first paint sets the icons' areas
     const int f = panel->ContentLeft();
@@ -191,7 +191,7 @@ TEST_F(StatusPanelTest, ClickOpensTheSetupPageOfTheIconUnderTheRelease) {
     Click(detect, mail); // the release point decides
     EXPECT_EQ(pages, (std::vector<int>{1, 1, 2, 3, 0, 3}));
     EXPECT_TRUE(modal);
-    EXPECT_FALSE(g_bModalOpen);
+    EXPECT_FALSE(controller->SetupOpen());
     // Opening the setup ends a capture in progress and silences the siren.
     recorder.recording = true;
     sound.sounding = true;
@@ -199,5 +199,4 @@ TEST_F(StatusPanelTest, ClickOpensTheSetupPageOfTheIconUnderTheRelease) {
     EXPECT_FALSE(recorder.recording);
     EXPECT_FALSE(sound.sounding);
     EXPECT_EQ(mailer.reports, 1);
-    setup_dialog::Install(previous);
 }

@@ -17,7 +17,7 @@ protected:
     VideoWindowTest() {
         AddPlaceholder(main_layout::kIdVideo, main_layout::VideoRect());
         video = std::make_unique<CVideoWnd>(&parent, main_layout::kIdVideo, *controller, *settings,
-                                            &source);
+                                            &source, app);
         controller->m_image = SolidImage(0x30, 0x30, 0x30);
         settings->MOTION_WRM = 10;
     }
@@ -168,8 +168,8 @@ TEST_F(VideoWindowTest, PaintsOnTheDisplaysDepthWithoutAskingForARestart) {
     for (int i = 0; i < 4; ++i)
         Paint(QSize(320, 240));
     EXPECT_EQ(video->PaintDepth(), 32);
-    EXPECT_FALSE(g_bCloseRequested);
-    EXPECT_FALSE(g_bRestartOnClose);
+    EXPECT_FALSE(app.m_bCloseRequested);
+    EXPECT_FALSE(app.m_bRestartOnClose);
 }
 
 namespace {

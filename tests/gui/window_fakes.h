@@ -9,11 +9,11 @@
 
 #include "widgets/DataFiles.h"
 
-#include "app/AppFlags.h"
 #include "app/AppSettings.h"
 #include "app/TagParser.h"
 #include "frame/FrameFormat.h"
 #include "mail/IReportMailer.h"
+#include "program/AppObjects.h"
 #include "record/IAlertSound.h"
 #include "record/IMovieRecorder.h"
 #include "video/SurveillanceController.h"
@@ -81,7 +81,6 @@ class WindowTest : public ::testing::Test {
 protected:
     WindowTest() {
         data_files::SetSearchFolders({QStringLiteral(OCULON_SOURCE_DIR "/data")});
-        g_bCloseRequested = g_bModalOpen = g_bRestartOnClose = false;
         settings = std::make_unique<CAppSettings>(parser, home.Folder(), home.File("oculon"));
         services.source = &source;
         services.recorder = &recorder;
@@ -91,10 +90,7 @@ protected:
             std::make_unique<CSurveillanceController>(*settings, clock, motionOn, services);
         parent.resize(372, 400);
     }
-    ~WindowTest() override {
-        data_files::SetSearchFolders({});
-        g_bCloseRequested = g_bModalOpen = g_bRestartOnClose = false;
-    }
+    ~WindowTest() override { data_files::SetSearchFolders({}); }
 
     void AddPlaceholder(int id, const QRect& at) {
         auto* place = new QFrame(&parent);
@@ -117,6 +113,7 @@ protected:
     FakeMailer mailer;
     CSurveillanceServices services;
     std::unique_ptr<CSurveillanceController> controller;
+    CAppObjects app; // the close requests the windows make
     QWidget parent;
     CRecordingMessageSink messages;
 };

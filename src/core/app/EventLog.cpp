@@ -3,6 +3,8 @@
 #include <atomic>
 
 namespace {
+// Process-wide for now: the mail worker threads, the recorder and the
+// controller log without a sink handed to them.
 std::atomic<IEventLog*> g_log{nullptr};
 }
 

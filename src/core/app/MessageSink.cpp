@@ -12,6 +12,8 @@ public:
 };
 
 CStderrSink g_stderrSink;
+// Process-wide for now: settings, parser, capture, recorder and sound raise
+// boxes from deep inside without a sink handed to them.
 IMessageSink* g_sink = &g_stderrSink;
 std::string g_caption = "oculon";
 

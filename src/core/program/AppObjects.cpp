@@ -1,6 +1,5 @@
 #include "program/AppObjects.h"
 
-#include "app/AppFlags.h"
 #include "app/AppSettings.h"
 #include "app/Clock.h"
 #include "app/CommandLine.h"
@@ -13,55 +12,54 @@
 #include "video/SurveillanceController.h"
 #include "video/capture/VideoSourceWnd.h"
 
-CAppObjects g_appObjects;
+CAppObjects::CAppObjects() = default;
 
-namespace {
-
-template <typename T> void DeleteAndClear(T*& p) {
-    delete p;
-    p = nullptr;
+CAppObjects::~CAppObjects() {
+    DestroyAll();
 }
-
-} // namespace
 
 void CAppObjects::CreateAll(const std::string& homeFolder, const std::string& programPath,
                             const std::string& commandLine) {
-    m_pParser = new CTagParser(false);
-    m_pSettings = new CAppSettings(*m_pParser, homeFolder, programPath);
-    m_pWavePlayer = new CWavePlayer(m_pSettings->MOTION_VOL);
-    m_pMovieRecorder = new CMovieRecorder(*m_pSettings);
-    m_pTextPainter = new CFrameTextPainter;
-    m_pReportMailer = new CReportMailer(*m_pSettings);
-    m_pCommandLine = new CCommandLine(commandLine);
+    m_pParser = std::make_unique<CTagParser>(false);
+    m_pSettings = std::make_unique<CAppSettings>(*m_pParser, homeFolder, programPath);
+    m_pWavePlayer = std::make_unique<CWavePlayer>(m_pSettings->MOTION_VOL);
+    m_pMovieRecorder = std::make_unique<CMovieRecorder>(*m_pSettings);
+    m_pTextPainter = std::make_unique<CFrameTextPainter>();
+    m_pReportMailer = std::make_unique<CReportMailer>(*m_pSettings);
+    m_pCommandLine = std::make_unique<CCommandLine>(commandLine);
+}
+
+void CAppObjects::CreateSurveillance(const IClock& clock, int depth) {
+    // The capture source first: the controller reads its frames.
+    m_pVideoSource = std::make_unique<CVideoSourceWnd>(*m_pSettings, depth);
+    m_pController =
+        std::make_unique<CSurveillanceController>(*m_pSettings, clock, m_bMotionOn, Services());
 }
 
 void CAppObjects::DestroyAll() {
-    // Teardown order: capture source, video window and its controller, status
-    // panel, settings (writes the file), text painter, movie recorder (finishes
-    // an open movie), report mailer, command line, sound player, tray icon, parser.
-    DeleteAndClear(m_pVideoSource);
-    DeleteAndClear(m_pVideoWnd);
-    DeleteAndClear(m_pController);
-    DeleteAndClear(m_pStatusWnd);
-    DeleteAndClear(m_pSettings);
-    DeleteAndClear(m_pTextPainter);
+    // Teardown order: capture source, controller, settings (writes the file),
+    // text painter, movie recorder (finishes an open movie), report mailer,
+    // command line, sound player, parser.
+    m_pVideoSource.reset();
+    m_pController.reset();
+    m_pSettings.reset();
+    m_pTextPainter.reset();
     if (m_pMovieRecorder)
         m_pMovieRecorder->Stop();
-    DeleteAndClear(m_pMovieRecorder);
-    DeleteAndClear(m_pReportMailer); // a worker still delivering keeps its own copies
-    DeleteAndClear(m_pCommandLine);
-    DeleteAndClear(m_pWavePlayer);
-    DeleteAndClear(m_pTrayIcon);
-    DeleteAndClear(m_pParser);
+    m_pMovieRecorder.reset();
+    m_pReportMailer.reset(); // a worker still delivering keeps its own copies
+    m_pCommandLine.reset();
+    m_pWavePlayer.reset();
+    m_pParser.reset();
 }
 
 CSurveillanceServices CAppObjects::Services() const {
     CSurveillanceServices services;
-    services.source = m_pVideoSource;
-    services.recorder = m_pMovieRecorder;
-    services.sound = m_pWavePlayer;
-    services.mailer = m_pReportMailer;
-    services.painter = m_pTextPainter;
+    services.source = m_pVideoSource.get();
+    services.recorder = m_pMovieRecorder.get();
+    services.sound = m_pWavePlayer.get();
+    services.mailer = m_pReportMailer.get();
+    services.painter = m_pTextPainter.get();
     return services;
 }
 
@@ -69,12 +67,22 @@ int CAppObjects::BusyMailJobs() const {
     return m_pReportMailer ? m_pReportMailer->PendingCount() : 0;
 }
 
+bool CAppObjects::ModalOpen() const {
+    return m_pController && m_pController->SetupOpen();
+}
+
+void CAppObjects::RequestClose(bool restartAfter) {
+    m_bCloseRequested = true;
+    if (restartAfter)
+        m_bRestartOnClose = true;
+}
+
 bool CAppObjects::MainTick(const IClock& clock) {
     if (m_pController)
         m_pController->KeepCountdownInRange();
-    if (g_bModalOpen)
+    if (ModalOpen())
         return false;
-    if (g_bCloseRequested)
+    if (m_bCloseRequested)
         return DeferredCloseTick(clock);
     if (m_pController)
         m_pController->OnSurveillanceTick();
@@ -84,7 +92,7 @@ bool CAppObjects::MainTick(const IClock& clock) {
 bool CAppObjects::DeferredCloseTick(const IClock& clock) {
     if (!m_close.Tick(clock.WallSeconds(), BusyMailJobs()))
         return false;
-    if (g_bRestartOnClose && m_pSettings) {
+    if (m_bRestartOnClose && m_pSettings) {
         m_pSettings->Save();
         StartProgramAgain(m_pSettings->m_programPath);
     }

@@ -1,6 +1,7 @@
 #pragma once
 #include "program/DeferredClose.h"
 
+#include <memory>
 #include <string>
 
 class CAppSettings;
@@ -15,20 +16,33 @@ class CWavePlayer;
 class IClock;
 struct CSurveillanceServices;
 
-// Window-bound objects live in the desktop program; the core only needs to
-// delete them in the teardown order.
-class IWindowObject {
+// What a window may ask of the program as a whole: a close, with or without a
+// start of the program again once it has closed. User-interface thread only.
+class ICloseRequests {
 public:
-    virtual ~IWindowObject() = default;
+    virtual ~ICloseRequests() = default;
+    virtual void RequestClose(bool restartAfter) = 0;
+    virtual bool CloseRequested() const = 0;
 };
 
-// The one process-wide record of the long-lived objects.
-class CAppObjects {
+// The long-lived objects of one run of the program and its close state. The
+// windows (video window, status panel, tray icon) belong to the main window,
+// which is gone before DestroyAll runs.
+class CAppObjects : public ICloseRequests {
 public:
+    CAppObjects();
+    ~CAppObjects() override;
+    CAppObjects(const CAppObjects&) = delete;
+    CAppObjects& operator=(const CAppObjects&) = delete;
+
     // Creates the non-window objects in order: parser, settings (loads the
     // file), sound player, movie recorder, text painter, report mailer, command line.
     void CreateAll(const std::string& homeFolder, const std::string& programPath,
                    const std::string& commandLine);
+    // The frame source (opens the saved device; `depth` is the working depth,
+    // 32 or 16) and the surveillance controller over it and the services, as
+    // both programs run them. CreateAll first.
+    void CreateSurveillance(const IClock& clock, int depth = 32);
     // Deletes every object that exists, in teardown order (the settings write
     // the file; a movie still open is finished first).
     void DestroyAll();
@@ -40,6 +54,9 @@ public:
     // Report-mail jobs still being delivered (0 without a mailer).
     int BusyMailJobs() const;
 
+    // The setup dialog is up: surveillance steps and the close wait for it.
+    bool ModalOpen() const;
+
     // The main window's 5 ms tick: keeps the arming countdown in range, runs a
     // surveillance step unless a modal dialog is up or a close is pending, and
     // carries out a requested close. True when the main window should end now.
@@ -49,24 +66,25 @@ public:
     // Writes the settings and starts the program again when a restart was asked.
     bool DeferredCloseTick(const IClock& clock);
 
-    CVideoSourceWnd* m_pVideoSource = nullptr;
-    IWindowObject* m_pVideoWnd = nullptr;
-    IWindowObject* m_pStatusWnd = nullptr;
-    CAppSettings* m_pSettings = nullptr;
-    CTagParser* m_pParser = nullptr;
-    CFrameTextPainter* m_pTextPainter = nullptr;
-    CMovieRecorder* m_pMovieRecorder = nullptr;
-    CReportMailer* m_pReportMailer = nullptr;
-    CCommandLine* m_pCommandLine = nullptr;
-    CWavePlayer* m_pWavePlayer = nullptr;
-    IWindowObject* m_pTrayIcon = nullptr;
+    void RequestClose(bool restartAfter) override;
+    bool CloseRequested() const override { return m_bCloseRequested; }
+
+    std::unique_ptr<CVideoSourceWnd> m_pVideoSource;
+    std::unique_ptr<CAppSettings> m_pSettings;
+    std::unique_ptr<CTagParser> m_pParser;
+    std::unique_ptr<CFrameTextPainter> m_pTextPainter;
+    std::unique_ptr<CMovieRecorder> m_pMovieRecorder;
+    std::unique_ptr<CReportMailer> m_pReportMailer;
+    std::unique_ptr<CCommandLine> m_pCommandLine;
+    std::unique_ptr<CWavePlayer> m_pWavePlayer;
     // The surveillance logic that the video window drives (the headless runner
     // drives the same object without a window).
-    CSurveillanceController* m_pController = nullptr;
+    std::unique_ptr<CSurveillanceController> m_pController;
     bool m_bMotionOn = true;
+
+    bool m_bCloseRequested = false; // a close was asked for; the main tick finishes it
+    bool m_bRestartOnClose = false; // start the program again once it has closed
 
 private:
     CDeferredClose m_close;
 };
-
-extern CAppObjects g_appObjects;

@@ -1,6 +1,5 @@
 #include "video/SurveillanceController.h"
 
-#include "app/AppFlags.h"
 #include "app/AppSettings.h"
 #include "app/Clock.h"
 #include "app/EventLog.h"
@@ -277,14 +276,14 @@ void CSurveillanceController::ToggleDetection() {
 }
 
 void CSurveillanceController::RunSetup(const std::function<void()>& runDialog) {
-    g_bModalOpen = true;
+    m_setupOpen = true;
     if (m_services.sound)
         m_services.sound->SetSiren(false);
     if (CaptureInProgress())
         EndCapture();
     if (runDialog)
         runDialog();
-    g_bModalOpen = false;
+    m_setupOpen = false;
     if (!m_motionOn)
         m_armCountdown = m_settings.MOTION_WRM + 1;
 }

@@ -60,6 +60,8 @@ public:
     // progress (with its mail), runs `runDialog` (whose OK path saves the
     // settings and calls ResetDetection), then resumes.
     void RunSetup(const std::function<void()>& runDialog);
+    // True while RunSetup's dialog is up (the main tick pauses the steps).
+    bool SetupOpen() const { return m_setupOpen; }
     // What the status text is composed from, read from this controller and its
     // services (the status panel and the headless runner call it every 100 ms).
     CStatusInputs StatusInputs(bool closeRequested) const;
@@ -113,6 +115,7 @@ private:
     CFrameImage m_movieFrame;    // reused copy handed to the movie recorder
     uint8_t* m_pixels = nullptr; // pixel area of the frame fetched last
     bool m_imageFailed = false;
+    bool m_setupOpen = false;
 
     int64_t m_stepIntervalMs = 1;
     int64_t m_lastStepMs = 0;

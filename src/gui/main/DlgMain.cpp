@@ -12,7 +12,6 @@
 #include "widgets/GuiFonts.h"
 #include "widgets/SkinButton.h"
 
-#include "app/AppFlags.h"
 #include "app/AppSettings.h"
 #include "app/CommandLine.h"
 #include "app/ProgramVersion.h"
@@ -29,13 +28,9 @@
 #include <QPainter>
 #include <QScreen>
 
-#include <csignal>
-
 using namespace main_layout;
 
 namespace {
-
-volatile std::sig_atomic_t g_signalClose = 0;
 
 QFrame* Placeholder(QWidget* parent, int id, const QRect& at, QFrame::Shape shape) {
     auto* frame = new QFrame(parent);
@@ -47,15 +42,20 @@ QFrame* Placeholder(QWidget* parent, int id, const QRect& at, QFrame::Shape shap
 
 } // namespace
 
-DLG_Main::DLG_Main(const IClock& clock, QWidget* parent)
-    : QDialog(parent), m_clock(clock), m_settings(*g_appObjects.m_pSettings),
+DLG_Main::DLG_Main(CAppObjects& app, const IClock& clock, QWidget* parent)
+    : QDialog(parent), m_app(app), m_clock(clock), m_settings(*app.m_pSettings),
+      m_openSetup([this](int page) { RunSetupDialog(m_app, this, page); }),
       m_openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
     CreateControls();
     Initialise();
 }
 
-DLG_Main::~DLG_Main() {
-    setup_dialog::Install(nullptr);
+DLG_Main::~DLG_Main() = default;
+
+void DLG_Main::SetSetupOpener(setup_dialog::OpenFn open) {
+    m_openSetup = std::move(open);
+    if (m_statusWnd)
+        m_statusWnd->SetSetupOpener(m_openSetup);
 }
 
 void DLG_Main::CreateControls() {
@@ -86,7 +86,7 @@ void DLG_Main::CreateControls() {
 
 void DLG_Main::Initialise() {
     // Tray mode: no minimise box, and the window starts hidden behind the icon.
-    const bool trayMode = g_appObjects.m_pCommandLine && g_appObjects.m_pCommandLine->m_bTrayMode;
+    const bool trayMode = m_app.m_pCommandLine && m_app.m_pCommandLine->m_bTrayMode;
     if (trayMode) {
         // A tool window has no taskbar button.
         setWindowFlag(Qt::WindowMinimizeButtonHint, false);
@@ -100,7 +100,6 @@ void DLG_Main::Initialise() {
                 m_tray->RestoreFromTray();
         });
         m_tray = new CTrayIcon(this, true);
-        g_appObjects.m_pTrayIcon = m_tray;
         connect(m_tray, &CTrayIcon::CommandChosen, this, &DLG_Main::OnCommand);
     }
 
@@ -116,18 +115,13 @@ void DLG_Main::Initialise() {
     const int depth =
         QGuiApplication::primaryScreen() && QGuiApplication::primaryScreen()->depth() == 16 ? 16
                                                                                             : 32;
-    g_appObjects.m_pVideoSource = new CVideoSourceWnd(m_settings, depth);
-    const CSurveillanceServices services = g_appObjects.Services();
-    g_appObjects.m_pController =
-        new CSurveillanceController(m_settings, m_clock, g_appObjects.m_bMotionOn, services);
-    m_videoWnd = new CVideoWnd(this, kIdVideo, *g_appObjects.m_pController, m_settings,
-                               g_appObjects.m_pVideoSource);
-    g_appObjects.m_pVideoWnd = m_videoWnd;
-    m_statusWnd = new CStatusWnd(this, kIdStatus, m_settings, g_appObjects.m_pController, services);
-    g_appObjects.m_pStatusWnd = m_statusWnd;
-
-    // The setup button and the status panel open the setup dialog over this window.
-    setup_dialog::Install([this](int page) { RunSetupDialog(this, page); });
+    m_app.CreateSurveillance(m_clock, depth);
+    m_videoWnd = new CVideoWnd(this, kIdVideo, *m_app.m_pController, m_settings,
+                               m_app.m_pVideoSource.get(), m_app);
+    m_statusWnd = new CStatusWnd(this, kIdStatus, m_settings, m_app.m_pController.get(),
+                                 m_app.Services(), m_app);
+    // A click on the status panel opens the setup dialog over this window.
+    m_statusWnd->SetSetupOpener(m_openSetup);
 
     AttachSkins();
     PlaceWindow();
@@ -237,12 +231,12 @@ void DLG_Main::Tick() {
         return;
     if (m_tray)
         m_tray->OnTimerTick();
-    if (g_signalClose)
-        g_bCloseRequested = true;
+    if (m_stopFlag && *m_stopFlag)
+        m_app.m_bCloseRequested = true;
     // A program on its way out must not answer a new start (it may be its own restart).
-    if (g_bCloseRequested && m_startSignal)
+    if (m_app.m_bCloseRequested && m_startSignal)
         m_startSignal->Stop();
-    if (g_appObjects.MainTick(m_clock))
+    if (m_app.MainTick(m_clock))
         EndDialog();
 }
 
@@ -279,8 +273,8 @@ void DLG_Main::OnCommand(int id) {
         RunSetup();
         break;
     case kIdMotion:
-        if (g_appObjects.m_pController)
-            g_appObjects.m_pController->ToggleDetection();
+        if (m_app.m_pController)
+            m_app.m_pController->ToggleDetection();
         break;
     case kIdBrowse:
     case CTrayIcon::kCmdBrowse:
@@ -295,7 +289,7 @@ void DLG_Main::OnCommand(int id) {
             m_tray->RestoreFromTray();
         break;
     case CTrayIcon::kCmdClose:
-        g_bCloseRequested = true;
+        m_app.m_bCloseRequested = true;
         break;
     default:
         break;
@@ -303,9 +297,12 @@ void DLG_Main::OnCommand(int id) {
 }
 
 void DLG_Main::RunSetup() {
-    auto open = [] { setup_dialog::Open(setup_dialog::kVideoDevice); };
-    if (g_appObjects.m_pController)
-        g_appObjects.m_pController->RunSetup(open);
+    auto open = [this] {
+        if (m_openSetup)
+            m_openSetup(setup_dialog::kVideoDevice);
+    };
+    if (m_app.m_pController)
+        m_app.m_pController->RunSetup(open);
     else
         open();
 }
@@ -332,10 +329,6 @@ void DLG_Main::OpenArchive() {
         m_openUrl(url);
 }
 
-void DLG_Main::RequestCloseFromSignal() {
-    g_signalClose = 1;
-}
-
 void DLG_Main::accept() {}
 
 void DLG_Main::reject() {
@@ -344,7 +337,7 @@ void DLG_Main::reject() {
         return;
     }
     setWindowTitle("Oculon Closing...");
-    g_bCloseRequested = true;
+    m_app.m_bCloseRequested = true;
 }
 
 void DLG_Main::setVisible(bool visible) {

@@ -5,9 +5,13 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "setup/SetupDialogHost.h"
+
 #include <array>
+#include <csignal>
 #include <functional>
 
+class CAppObjects;
 class CAppSettings;
 class CSkinButton;
 class CStartSignal;
@@ -20,7 +24,8 @@ class QEventLoop;
 // The program's main window: four skinned buttons, the status panel, the
 // window-shade button and the live video. Its initialisation creates the
 // window-bound objects; its 5 ms tick drives the whole program and carries out
-// the deferred close. The application objects must exist (CreateAll) first.
+// the deferred close. The application objects must exist (CreateAll) first;
+// the window-bound objects are its children and end with it.
 class DLG_Main : public QDialog {
     Q_OBJECT
 public:
@@ -29,7 +34,7 @@ public:
 
     using UrlOpener = std::function<void(const QUrl&)>;
 
-    explicit DLG_Main(const IClock& clock, QWidget* parent = nullptr);
+    DLG_Main(CAppObjects& app, const IClock& clock, QWidget* parent = nullptr);
     ~DLG_Main() override;
 
     // Shows the window (unless it starts hidden in the tray) and runs until the
@@ -53,8 +58,13 @@ public:
     static QUrl UserGuideUrl();
     QUrl ArchiveUrl() const;
 
-    // A close asked for from outside (SIGTERM, SIGINT); safe in a signal handler.
-    static void RequestCloseFromSignal();
+    // A close asked for from outside (SIGTERM, SIGINT): each tick asks for the
+    // close once `*flag` is set (a signal handler sets it).
+    void WatchStopFlag(const volatile std::sig_atomic_t* flag) { m_stopFlag = flag; }
+
+    // What the setup button and the status panel's icons open (the modal setup
+    // dialog by default), inside the controller's setup bracket.
+    void SetSetupOpener(setup_dialog::OpenFn open);
 
     CSkinButton* Button(int id) const;
     CVideoWnd* VideoWnd() const { return m_videoWnd; }
@@ -90,8 +100,11 @@ private:
     void RunSetup();
     void EndDialog();
 
+    CAppObjects& m_app;
     const IClock& m_clock;
     CAppSettings& m_settings;
+    const volatile std::sig_atomic_t* m_stopFlag = nullptr;
+    setup_dialog::OpenFn m_openSetup;
     QTimer m_timer;
     UrlOpener m_openUrl;
     bool m_initialised = false;
@@ -106,7 +119,7 @@ private:
     CSkinButton* m_motion = nullptr;
     CSkinButton* m_browse = nullptr;
     CSkinButton* m_shade = nullptr;
-    // Owned by the application objects (deleted by DestroyAll).
+    // Children of the dialog.
     CVideoWnd* m_videoWnd = nullptr;
     CStatusWnd* m_statusWnd = nullptr;
     CTrayIcon* m_tray = nullptr;

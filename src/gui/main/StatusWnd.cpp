@@ -6,7 +6,6 @@
 #include "widgets/GuiFonts.h"
 #include "widgets/OffscreenDC.h"
 
-#include "app/AppFlags.h"
 #include "app/AppSettings.h"
 #include "app/MessageSink.h"
 #include "mail/IReportMailer.h"
@@ -46,8 +45,10 @@ void Draw(QPainter& p, const QRect& at, const QImage& image) {
 } // namespace
 
 CStatusWnd::CStatusWnd(QWidget* parent, int placeholderId, CAppSettings& settings,
-                       CSurveillanceController* controller, const CSurveillanceServices& services)
-    : QWidget(parent), m_settings(settings), m_controller(controller), m_services(services) {
+                       CSurveillanceController* controller, const CSurveillanceServices& services,
+                       const ICloseRequests& closeRequests)
+    : QWidget(parent), m_settings(settings), m_controller(controller), m_services(services),
+      m_closeRequests(closeRequests) {
     QRect area(0, 0, 320, 32);
     if (QWidget* place = parent->findChild<QWidget*>(QString::number(placeholderId),
                                                      Qt::FindDirectChildrenOnly)) {
@@ -64,11 +65,6 @@ CStatusWnd::CStatusWnd(QWidget* parent, int placeholderId, CAppSettings& setting
     SetStatus("IDLE");
 }
 
-CStatusWnd::~CStatusWnd() {
-    if (g_appObjects.m_pStatusWnd == this)
-        g_appObjects.m_pStatusWnd = nullptr;
-}
-
 void CStatusWnd::SetStatus(const QString& text) {
     m_status = (QStringLiteral("system status:\r\n") + text).left(64);
 }
@@ -79,7 +75,7 @@ int CStatusWnd::DetectCrossSide(int countdown, int warmUp) {
 
 CStatusInputs CStatusWnd::Inputs() const {
     CStatusInputs in;
-    in.closeRequested = g_bCloseRequested;
+    in.closeRequested = m_closeRequests.CloseRequested();
     in.sourceRunning = m_services.source && m_services.source->IsRunning();
     in.warmUp = m_settings.MOTION_WRM;
     if (m_controller) {
@@ -199,7 +195,10 @@ void CStatusWnd::mouseReleaseEvent(QMouseEvent* event) {
     if (m_pressed) {
         m_pressed = false;
         const int page = PageAt(event->position().toPoint());
-        auto open = [page] { setup_dialog::Open(page); };
+        auto open = [this, page] {
+            if (m_openSetup)
+                m_openSetup(page);
+        };
         if (m_controller)
             m_controller->RunSetup(open);
         else

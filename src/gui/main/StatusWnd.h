@@ -1,4 +1,6 @@
 #pragma once
+#include "setup/SetupDialogHost.h"
+
 #include "program/AppObjects.h"
 #include "video/StatusText.h"
 #include "video/SurveillanceController.h"
@@ -17,7 +19,7 @@ class CAppSettings;
 // while busy and carry a red cross when their function is off. Its own 100 ms
 // timer composes the text; a click on it opens the setup dialog on the page
 // of the icon under the mouse.
-class CStatusWnd : public QWidget, public IWindowObject {
+class CStatusWnd : public QWidget {
     Q_OBJECT
 public:
     enum Icon { kDetect, kAlarm, kRecord, kEmail, kIconCount };
@@ -25,9 +27,14 @@ public:
 
     // Takes the place and size of the placeholder child `placeholderId` of
     // `parent`, which is removed. `controller` may be null (no video window).
+    // The text says "closing down..." once `closeRequests` has a close.
     CStatusWnd(QWidget* parent, int placeholderId, CAppSettings& settings,
-               CSurveillanceController* controller, const CSurveillanceServices& services);
-    ~CStatusWnd() override;
+               CSurveillanceController* controller, const CSurveillanceServices& services,
+               const ICloseRequests& closeRequests);
+
+    // What a click opens, on the page of the icon under the mouse; nothing
+    // until one is set.
+    void SetSetupOpener(setup_dialog::OpenFn open) { m_openSetup = std::move(open); }
 
     // "system status:\r\n" followed by `text`, cut to 64 characters.
     void SetStatus(const QString& text);
@@ -57,6 +64,8 @@ private:
     CAppSettings& m_settings;
     CSurveillanceController* m_controller;
     CSurveillanceServices m_services;
+    const ICloseRequests& m_closeRequests;
+    setup_dialog::OpenFn m_openSetup;
     CStatusText m_composer;
     QString m_status;
     int m_timerId = 0;

@@ -10,7 +10,8 @@
 #include <QPixmap>
 #include <QWidget>
 
-CTrayIcon::CTrayIcon(QWidget* window, bool startHidden) : m_hidden(startHidden), m_window(window) {
+CTrayIcon::CTrayIcon(QWidget* window, bool startHidden)
+    : QObject(window), m_hidden(startHidden), m_window(window) {
     auto add = [this](const char* text, int command) {
         QAction* action = m_menu.addAction(QString::fromUtf8(text));
         connect(action, &QAction::triggered, this,
@@ -37,11 +38,6 @@ CTrayIcon::CTrayIcon(QWidget* window, bool startHidden) : m_hidden(startHidden),
     m_icon->setContextMenu(&m_menu);
     connect(m_icon.get(), &QSystemTrayIcon::activated, this, &CTrayIcon::OnActivated);
     m_icon->show();
-}
-
-CTrayIcon::~CTrayIcon() {
-    if (g_appObjects.m_pTrayIcon == this)
-        g_appObjects.m_pTrayIcon = nullptr;
 }
 
 QString CTrayIcon::TipText() {

@@ -1,6 +1,4 @@
 #pragma once
-#include "program/AppObjects.h"
-
 #include <QMenu>
 #include <QObject>
 #include <QSystemTrayIcon>
@@ -10,7 +8,7 @@
 // Tray mode: an icon in the desktop's notification area that shows the main
 // window on a left click and offers a small menu on a right click. While the
 // window is hidden in the tray nothing may show it but a restore.
-class CTrayIcon : public QObject, public IWindowObject {
+class CTrayIcon : public QObject {
     Q_OBJECT
 public:
     // Menu commands, handled by the main window.
@@ -25,9 +23,8 @@ public:
 
     // Installs the icon ("Unable to register tray icon!" when the desktop has
     // no notification area). Without an icon the window could never be reached,
-    // so it is then not kept hidden.
+    // so it is then not kept hidden. A child of `window`, which deletes it.
     CTrayIcon(QWidget* window, bool startHidden);
-    ~CTrayIcon() override;
 
     void HideToTray();
     void RestoreFromTray();

@@ -4,7 +4,6 @@
 #include "widgets/GuiFonts.h"
 #include "widgets/OffscreenDC.h"
 
-#include "app/AppFlags.h"
 #include "app/AppSettings.h"
 #include "video/SurveillanceController.h"
 #include "video/capture/IFrameSource.h"
@@ -21,8 +20,9 @@ const QColor kOverlayGreen(0, 255, 0, 200); // ARGB C800FF00
 } // namespace
 
 CVideoWnd::CVideoWnd(QWidget* parent, int placeholderId, CSurveillanceController& controller,
-                     CAppSettings& settings, IFrameSource* source)
-    : QWidget(parent), m_controller(controller), m_settings(settings), m_source(source) {
+                     CAppSettings& settings, IFrameSource* source, ICloseRequests& closeRequests)
+    : QWidget(parent), m_controller(controller), m_settings(settings), m_source(source),
+      m_closeRequests(closeRequests) {
     QPoint at;
     if (QWidget* place = parent->findChild<QWidget*>(QString::number(placeholderId),
                                                      Qt::FindDirectChildrenOnly)) {
@@ -46,9 +46,6 @@ CVideoWnd::CVideoWnd(QWidget* parent, int placeholderId, CSurveillanceController
 
 CVideoWnd::~CVideoWnd() {
     m_controller.SetRepaintHook(nullptr);
-    // Teardown may also come through the parent window; never leave a stale pointer.
-    if (g_appObjects.m_pVideoWnd == this)
-        g_appObjects.m_pVideoWnd = nullptr;
 }
 
 void CVideoWnd::FitToParent() {
@@ -79,12 +76,10 @@ void CVideoWnd::WatchDepth(int displayDepth) {
     m_depth = v.depth;
     if (v.unsupported) {
         QApplication::beep();
-        g_bCloseRequested = true;
+        m_closeRequests.RequestClose(false);
     }
-    if (v.restart) {
-        g_bCloseRequested = true;
-        g_bRestartOnClose = true;
-    }
+    if (v.restart)
+        m_closeRequests.RequestClose(true);
 }
 
 void CVideoWnd::paintEvent(QPaintEvent* event) {

@@ -13,15 +13,16 @@ class IFrameSource;
 // The live video window: paints the controller's frame image stretched to its
 // area, and over it either the arming countdown or the motion markers and the
 // detection rectangle. Everything but the painting lives in the controller.
-class CVideoWnd : public QWidget, public IWindowObject {
+class CVideoWnd : public QWidget {
     Q_OBJECT
 public:
     // Takes the place of the placeholder child `placeholderId` of `parent`
     // (the placeholder is removed): 320 x 240 at its top-left corner. The
     // margins to the parent's edges are kept for FitToParent. The controller
-    // repaints the window after each step.
+    // repaints the window after each step. A change of the display's depth
+    // asks `closeRequests` for the close (and the restart in the new depth).
     CVideoWnd(QWidget* parent, int placeholderId, CSurveillanceController& controller,
-              CAppSettings& settings, IFrameSource* source);
+              CAppSettings& settings, IFrameSource* source, ICloseRequests& closeRequests);
     ~CVideoWnd() override;
 
     // Fills the parent below the status panel (38 pixels from the top, plus
@@ -46,6 +47,7 @@ private:
     CSurveillanceController& m_controller;
     CAppSettings& m_settings;
     IFrameSource* m_source;
+    ICloseRequests& m_closeRequests;
     int m_leftMargin = 0;
     int m_rightMargin = 0;
     int m_bottomMargin = 0;

@@ -2,7 +2,6 @@
 
 #include "setup/SetupPage.h"
 
-#include "app/AppFlags.h"
 #include "app/TagParser.h"
 #include "update/SiteUrls.h"
 #include "update/VersionCheck.h"
@@ -77,6 +76,5 @@ void DLG_CheckVersion::OnGetNewVersion() {
         m_openUrl(page);
     else
         QDesktopServices::openUrl(page);
-    g_bCloseRequested = true;
-    accept();
+    accept(); // whoever runs the check closes the program for the download
 }

@@ -106,32 +106,36 @@ void DLG_Setup::OnLatestVersion() {
         leaving = check.exec() == QDialog::Accepted;
     }
     // The program is closing for the download: nothing of this dialog is kept.
-    if (leaving)
+    if (leaving) {
+        if (m_services.requestClose)
+            m_services.requestClose();
         reject();
+    }
 }
 
-CSetupServices AppSetupServices() {
+CSetupServices AppSetupServices(CAppObjects& app) {
     CSetupServices services;
-    services.settings = g_appObjects.m_pSettings;
-    services.sound = g_appObjects.m_pWavePlayer;
-    if (CVideoSourceWnd* source = g_appObjects.m_pVideoSource) {
+    services.settings = app.m_pSettings.get();
+    services.sound = app.m_pWavePlayer.get();
+    if (CVideoSourceWnd* source = app.m_pVideoSource.get()) {
         services.buildDeviceNames = [source] { return source->BuildDeviceNames(); };
         services.chooseAndStartDevice = [source] { source->ChooseAndStartDevice(); };
         services.sourceRunning = [source] { return source->IsRunning(); };
         services.videoDepth = source->Depth();
     }
-    if (CSurveillanceController* controller = g_appObjects.m_pController) {
+    if (CSurveillanceController* controller = app.m_pController.get()) {
         services.resetDetection = [controller] { controller->ResetDetection(); };
         services.currentImage = [controller]() -> const CFrameImage* {
             const CFrameImage& image = controller->GetCurrentImage();
             return image.Empty() ? nullptr : &image;
         };
     }
+    services.requestClose = [&app] { app.m_bCloseRequested = true; };
     return services;
 }
 
-int RunSetupDialog(QWidget* parent, int page) {
-    const CSetupServices services = AppSetupServices();
+int RunSetupDialog(CAppObjects& app, QWidget* parent, int page) {
+    const CSetupServices services = AppSetupServices(app);
     if (!services.settings)
         return QDialog::Rejected;
     DLG_Setup dialog(services, page, parent);

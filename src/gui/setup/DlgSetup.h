@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+class CAppObjects;
 class DLG_SetupCapture;
 class DLG_SetupEmail;
 class DLG_SetupMotion;
@@ -62,6 +63,6 @@ private:
 // names and restart, re-arm, sound, last picture), run modally over `parent`
 // on `page`. Callers wrap it in the controller's setup bracket. Returns the
 // dialog's result.
-int RunSetupDialog(QWidget* parent, int page);
+int RunSetupDialog(CAppObjects& app, QWidget* parent, int page);
 // The services RunSetupDialog uses; objects that do not exist are left out.
-CSetupServices AppSetupServices();
+CSetupServices AppSetupServices(CAppObjects& app);

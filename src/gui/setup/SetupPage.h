@@ -39,6 +39,8 @@ struct CSetupServices {
     std::function<void(const QUrl&)> openUrl;
     // Runs the version check modally; true when it ended with OK.
     std::function<bool(QWidget* parent)> runVersionCheck;
+    // Asks the program to close (the user left for a new version's download).
+    std::function<void()> requestClose;
 };
 
 // Dialog units to pixels with the classic rule: x * baseX / 4, y * baseY / 8,

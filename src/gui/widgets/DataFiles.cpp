@@ -9,6 +9,7 @@ namespace data_files {
 
 namespace {
 
+// Process-wide for now: every window that loads artwork reads it; tests set it.
 QStringList& Override() {
     static QStringList folders;
     return folders;

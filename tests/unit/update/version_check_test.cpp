@@ -1,5 +1,4 @@
 #include "RecordingSinks.h"
-#include "app/AppFlags.h"
 #include "app/ProgramVersion.h"
 #include "app/TagParser.h"
 #include "update/SiteUrls.h"

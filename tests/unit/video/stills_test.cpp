@@ -3,8 +3,6 @@
 #include "video/StillWriter.h"
 #include "video/SurveillanceController.h"
 
-#include "app/AppFlags.h"
-
 #include "ManualClock.h"
 #include "RecordingSinks.h"
 #include "VideoFakes.h"
@@ -54,7 +52,6 @@ std::vector<std::string> Listing(const std::string& dir) {
 class StillsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_bModalOpen = false;
         m_settings->MOTION_WRM = 1;
         m_settings->VIDEO_OPA = 100;
         m_settings->CAPTURE_JPG = 1;

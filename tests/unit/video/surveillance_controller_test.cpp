@@ -1,7 +1,5 @@
 #include "video/SurveillanceController.h"
 
-#include "app/AppFlags.h"
-#include "program/AppObjects.h"
 #include "video/FrameTextPainter.h"
 
 #include "ManualClock.h"
@@ -18,14 +16,11 @@ namespace {
 class ControllerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_bModalOpen = false;
-        g_bCloseRequested = false;
         m_settings->MOTION_WRM = 1;
         m_settings->CAPTURE_FPS = 20;
         m_settings->MOTION_FPS = 10;
         m_settings->CAPTURE_MIN_S = 2;
     }
-    void TearDown() override { g_bModalOpen = false; }
 
     CSurveillanceController& Make() {
         CSurveillanceServices services{&m_source, &m_recorder, &m_sound, &m_mailer, &m_painter};
@@ -235,14 +230,14 @@ TEST_F(ControllerTest, SetupBracketEndsTheCaptureBeforeTheDialogAndRearms) {
     bool ran = false;
     c.RunSetup([&] {
         ran = true;
-        EXPECT_TRUE(g_bModalOpen);
+        EXPECT_TRUE(c.SetupOpen());
         EXPECT_FALSE(m_recorder.m_open);
         EXPECT_FALSE(m_sound.m_siren);
         EXPECT_EQ(m_mailer.m_reports.size(), 1u);
         c.ResetDetection(); // what the dialog's OK does
     });
     EXPECT_TRUE(ran);
-    EXPECT_FALSE(g_bModalOpen);
+    EXPECT_FALSE(c.SetupOpen());
     EXPECT_EQ(c.m_armCountdown, m_settings->MOTION_WRM);
     // Motion after re-arming starts a new movie with a new name.
     RunUntil(m_clock.m_ms + 1100);
@@ -272,22 +267,6 @@ TEST_F(ControllerTest, SetupBracketEndsAStillsOnlyCaptureToo) {
     NextStep();
     m_controller->RunSetup([] {});
     EXPECT_EQ(m_mailer.m_reports.size(), 1u) << "no movie writer, but a capture was running";
-}
-
-TEST_F(ControllerTest, MainTickPausesForDialogsAndKeepsTheCountdownInRange) {
-    CAppObjects objects;
-    auto& c = Make();
-    objects.m_pController = &c;
-    c.m_armCountdown = -4;
-    g_bModalOpen = true;
-    m_clock.Advance(50);
-    objects.MainTick(m_clock);
-    EXPECT_EQ(c.m_armCountdown, 1);
-    EXPECT_EQ(m_source.m_fetches, 0) << "no steps while a dialog is up";
-    g_bModalOpen = false;
-    objects.MainTick(m_clock);
-    EXPECT_EQ(m_source.m_fetches, 1);
-    objects.m_pController = nullptr;
 }
 
 TEST_F(ControllerTest, NoDeviceMeansNoWork) {

@@ -1,5 +1,0 @@
-#include "app/AppFlags.h"
-
-bool g_bCloseRequested = false;
-bool g_bModalOpen = false;
-bool g_bRestartOnClose = false;
