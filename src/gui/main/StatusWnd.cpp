@@ -9,6 +9,7 @@
 #include "app/AppFlags.h"
 #include "app/AppSettings.h"
 #include "app/MessageSink.h"
+#include "app/TextLines.h"
 #include "mail/IReportMailer.h"
 #include "record/IAlertSound.h"
 #include "record/IMovieRecorder.h"
@@ -129,8 +130,7 @@ void CStatusWnd::paintEvent(QPaintEvent* event) {
     p.fillRect(rect(), Qt::white);
 
     p.setPen(Qt::black);
-    QString text = m_status;
-    text.replace("\r\n", "\n");
+    const QString text = QString::fromStdString(JoinLines(m_status.toStdString(), "\n"));
     p.setFont(NarrowedToFit(PointFont("Tahoma", 8), text.split('\n'), 160));
     p.drawText(QRect(f, 0, 160, h), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
 
