@@ -8,6 +8,7 @@
 #include "mail/IReportMailer.h"
 #include "record/IAlertSound.h"
 #include "record/IMovieRecorder.h"
+#include "video/ArmCountdown.h"
 #include "video/FrameTextPainter.h"
 #include "video/capture/IFrameSource.h"
 
@@ -260,7 +261,9 @@ void CSurveillanceController::ResetDetection() {
 }
 
 void CSurveillanceController::KeepCountdownInRange() {
-    if (m_motionOn && (m_armCountdown < 0 || m_armCountdown > m_settings.MOTION_WRM))
+    // Switched on, so a value that says "off" (or nonsense) restarts the arming.
+    if (m_motionOn &&
+        (m_armCountdown < 0 || arm_countdown::IsOff(m_armCountdown, m_settings.MOTION_WRM)))
         m_armCountdown = m_settings.MOTION_WRM;
 }
 
@@ -269,7 +272,7 @@ void CSurveillanceController::ToggleDetection() {
     if (m_motionOn) {
         m_armCountdown = m_settings.MOTION_WRM;
     } else {
-        m_armCountdown = m_settings.MOTION_WRM + 1;
+        m_armCountdown = arm_countdown::Off(m_settings.MOTION_WRM);
         if (m_services.sound)
             m_services.sound->SetSiren(false);
     }
@@ -286,5 +289,5 @@ void CSurveillanceController::RunSetup(const std::function<void()>& runDialog) {
         runDialog();
     g_bModalOpen = false;
     if (!m_motionOn)
-        m_armCountdown = m_settings.MOTION_WRM + 1;
+        m_armCountdown = arm_countdown::Off(m_settings.MOTION_WRM);
 }

@@ -77,7 +77,8 @@ public:
     // when a file was written.
     bool SaveStill(int n);
 
-    // Seconds until detection is armed; 0 = armed; MOTION_WRM + 1 = switched off.
+    // Seconds until detection is armed; 0 = armed; above MOTION_WRM: switched
+    // off (arm_countdown::Off).
     int m_armCountdown = 0;
     bool m_motion = false;    // verdict of the last detector pass
     bool m_recording = false; // frames are recorded: motion now or within the hold time

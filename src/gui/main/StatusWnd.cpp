@@ -13,6 +13,7 @@
 #include "mail/IReportMailer.h"
 #include "record/IAlertSound.h"
 #include "record/IMovieRecorder.h"
+#include "video/ArmCountdown.h"
 #include "video/capture/IFrameSource.h"
 
 #include <QMouseEvent>
@@ -75,7 +76,8 @@ void CStatusWnd::SetStatus(const QString& text) {
 }
 
 int CStatusWnd::DetectCrossSide(int countdown, int warmUp) {
-    return int(20.0 / double(warmUp + 1) * double(countdown)) + 12;
+    // Full size (32) when switched off.
+    return int(20.0 / double(arm_countdown::Off(warmUp)) * double(countdown)) + 12;
 }
 
 CStatusInputs CStatusWnd::Inputs() const {

@@ -6,6 +6,7 @@
 
 #include "app/AppFlags.h"
 #include "app/AppSettings.h"
+#include "video/ArmCountdown.h"
 #include "video/SurveillanceController.h"
 #include "video/capture/IFrameSource.h"
 
@@ -65,13 +66,15 @@ void CVideoWnd::FitToParent() {
 QString CVideoWnd::CountdownLine1(int countdown, int warmUp) {
     if (countdown == 0)
         return {};
-    return countdown == warmUp + 1 ? QStringLiteral("detection is") : QStringLiteral("armed in");
+    return arm_countdown::IsOff(countdown, warmUp) ? QStringLiteral("detection is")
+                                                   : QStringLiteral("armed in");
 }
 
 QString CVideoWnd::CountdownLine2(int countdown, int warmUp) {
     if (countdown == 0)
         return {};
-    return countdown == warmUp + 1 ? QStringLiteral("OFF") : QString::number(countdown);
+    return arm_countdown::IsOff(countdown, warmUp) ? QStringLiteral("OFF")
+                                                   : QString::number(countdown);
 }
 
 void CVideoWnd::WatchDepth(int displayDepth) {
