@@ -89,10 +89,7 @@ void CSurveillanceController::Step(int64_t now) {
     const int depth = m_services.source->Depth();
     m_depth = depth == 16 ? 16 : 32;
 
-    if (m_depth == 16)
-        DetectMotion16();
-    else
-        DetectMotion32();
+    DetectMotion();
 
     StampTime();
     if (CFrameTextPainter* painter = m_services.painter) {
@@ -124,22 +121,13 @@ void CSurveillanceController::Step(int64_t now) {
     }
 }
 
-void CSurveillanceController::DetectMotion32() {
+void CSurveillanceController::DetectMotion() {
     if (m_armCountdown > 0 || !m_pixels) {
         m_motion = false;
         return;
     }
-    m_motion = m_detector.Pass32(m_pixels, CMotionRegion::FromSettings(m_settings),
-                                 m_settings.MOTION_THR, m_cells.data(), m_firstPass) > 0;
-}
-
-void CSurveillanceController::DetectMotion16() {
-    if (m_armCountdown > 0 || !m_pixels) {
-        m_motion = false;
-        return;
-    }
-    m_motion = m_detector.Pass16(m_pixels, CMotionRegion::FromSettings(m_settings),
-                                 m_settings.MOTION_THR, m_cells.data(), m_firstPass) > 0;
+    m_motion = m_detector.Pass(m_pixels, m_depth, CMotionRegion::FromSettings(m_settings),
+                               m_settings.MOTION_THR, m_cells.data(), m_firstPass) > 0;
 }
 
 void CSurveillanceController::StampTime() {

@@ -66,9 +66,8 @@ public:
     // The frame image of the last step, burnt-in lines included; empty = none.
     const CFrameImage& GetCurrentImage() const { return m_image; }
 
-    // Detector passes over the frame fetched last (chosen by m_depth).
-    void DetectMotion32();
-    void DetectMotion16();
+    // A detector pass over the frame fetched last, at its depth m_depth.
+    void DetectMotion();
     // The time-stamp line at the bottom of the frame (sets m_stampText).
     void StampTime();
     // Starts and stops movies and feeds the recorded frame; called by the step.

@@ -149,18 +149,16 @@ void CVideoWnd::PaintMarkers(QPainter& p) {
     p.setPen(QPen(kOverlayGreen, 2.0));
     p.setBrush(Qt::NoBrush);
     auto& cells = m_controller.m_cells;
-    for (int i = 0; i < 30; ++i) {
-        for (int j = 0; j < 40; ++j) {
-            uint8_t& v = cells[size_t(j * 30 + i)];
-            if (v == 0)
-                continue;
+    for (int i = 0; i < CMotionDetector::kRows; ++i) {
+        for (int j = 0; j < CMotionDetector::kColumns; ++j) {
+            const uint8_t v = cells[size_t(CMotionDetector::CellIndex(j, i))];
             // A fresh mark (8) has no size yet; it then shrinks from a whole cell.
-            const int side = v >= 8 ? 0 : int(cw / float(8 - v));
+            const int side = v == 0 || v >= 8 ? 0 : int(cw / float(8 - v));
             if (side > 0)
                 p.drawRect(int(float(j) * cw) - hw, int(float(i) * ch) + hh, side, side);
-            --v;
         }
     }
+    CMotionDetector::AgeMarks(cells.data());
     if (m_settings.MOTION_R_ENA != 0) {
         p.drawRect(int(float(m_settings.MOTION_R_LEF) * sx),
                    int(float(m_settings.MOTION_R_TOP) * sy),
