@@ -164,7 +164,7 @@ void BM_RecordingStep(benchmark::State& state) {
             step();
         for (auto _ : state)
             step();
-        if (!controller.m_recording)
+        if (!controller.Recording())
             state.SkipWithError("not recording");
         recorder.Stop();
     }

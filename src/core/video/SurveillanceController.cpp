@@ -157,16 +157,24 @@ void CSurveillanceController::BuildImage() {
 }
 
 CStatusInputs CSurveillanceController::StatusInputs(bool closeRequested) const {
+    return ReadStatusInputs(this, m_services, m_settings.MOTION_WRM, closeRequested);
+}
+
+CStatusInputs ReadStatusInputs(const CSurveillanceController* controller,
+                               const CSurveillanceServices& services, int warmUp,
+                               bool closeRequested) {
     CStatusInputs in;
     in.closeRequested = closeRequested;
-    in.sourceRunning = m_services.source && m_services.source->IsRunning();
-    in.armCountdown = m_armCountdown;
-    in.warmUp = m_settings.MOTION_WRM;
-    in.recording = m_recording;
-    in.motion = m_motion;
-    in.mailSending = m_services.mailer && m_services.mailer->IsSending();
-    in.movieRecording = m_services.recorder && m_services.recorder->IsRecording();
-    in.sounding = m_services.sound && m_services.sound->IsSounding();
+    in.sourceRunning = services.source && services.source->IsRunning();
+    in.warmUp = warmUp;
+    if (controller) {
+        in.armCountdown = controller->ArmCountdown();
+        in.recording = controller->Recording();
+        in.motion = controller->Motion();
+    }
+    in.mailSending = services.mailer && services.mailer->IsSending();
+    in.movieRecording = services.recorder && services.recorder->IsRecording();
+    in.sounding = services.sound && services.sound->IsSounding();
     return in;
 }
 

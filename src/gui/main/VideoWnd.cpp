@@ -113,14 +113,14 @@ void CVideoWnd::paintEvent(QPaintEvent* event) {
         p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     }
 
-    if (m_controller.m_armCountdown != 0)
+    if (m_controller.ArmCountdown() != 0)
         PaintCountdown(p);
     else if (m_settings.MOTION_SHO != 0)
         PaintMarkers(p);
 }
 
 void CVideoWnd::PaintCountdown(QPainter& p) {
-    const int n = m_controller.m_armCountdown;
+    const int n = m_controller.ArmCountdown();
     const int warmUp = m_settings.MOTION_WRM;
     const QString line1 = CountdownLine1(n, warmUp).left(16);
     const QString line2 = CountdownLine2(n, warmUp).left(16);
@@ -148,7 +148,7 @@ void CVideoWnd::PaintMarkers(QPainter& p) {
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(QPen(kOverlayGreen, 2.0));
     p.setBrush(Qt::NoBrush);
-    auto& cells = m_controller.m_cells;
+    const auto& cells = m_controller.Cells();
     for (int i = 0; i < CMotionDetector::kRows; ++i) {
         for (int j = 0; j < CMotionDetector::kColumns; ++j) {
             const uint8_t v = cells[size_t(CMotionDetector::CellIndex(j, i))];
@@ -158,7 +158,7 @@ void CVideoWnd::PaintMarkers(QPainter& p) {
                 p.drawRect(int(float(j) * cw) - hw, int(float(i) * ch) + hh, side, side);
         }
     }
-    CMotionDetector::AgeMarks(cells.data());
+    m_controller.AgeMarkers();
     if (m_settings.MOTION_R_ENA != 0) {
         p.drawRect(int(float(m_settings.MOTION_R_LEF) * sx),
                    int(float(m_settings.MOTION_R_TOP) * sy),
