@@ -48,7 +48,7 @@ void BM_DetectorPass32(benchmark::State& state) {
     for (auto _ : state) {
         flip = !flip;
         benchmark::DoNotOptimize(
-            detector.Pass32((flip ? a : b).data(), CMotionRegion{}, 100, cells.data(), first));
+            detector.Pass((flip ? a : b).data(), 32, CMotionRegion{}, 100, cells.data(), first));
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 307200);
 }
@@ -164,7 +164,7 @@ void BM_RecordingStep(benchmark::State& state) {
             step();
         for (auto _ : state)
             step();
-        if (!controller.m_recording)
+        if (!controller.Recording())
             state.SkipWithError("not recording");
         recorder.Stop();
     }

@@ -9,10 +9,8 @@ class CStdoutSinks : public IMessageSink, public IEventLog {
 public:
     void ShowMessage(const std::string& caption, const std::string& text,
                      MessageIcon icon) override;
-    void Event(const std::string& line) override;
-
     // Line breaks become the two characters "\n" so every event stays one line.
-    static std::string OneLine(const std::string& text);
+    void Event(const std::string& line) override;
 
 private:
     std::mutex m_mutex;

@@ -48,7 +48,7 @@ TEST_F(CameraWindowTest, CountsDownOnTheLivePictureAndSwitchesOffAndOn) {
     CSurveillanceController& controller = *app.m_pController;
 
     Step(); // the very first step lowers the countdown
-    EXPECT_EQ(controller.m_armCountdown, 9);
+    EXPECT_EQ(controller.ArmCountdown(), 9);
     ASSERT_FALSE(controller.GetCurrentImage().Empty());
     EXPECT_EQ(Status(), "system status:\r\nmotion detection active in 09");
     const QImage shot = Grab(dialog->VideoWnd());
@@ -58,13 +58,13 @@ TEST_F(CameraWindowTest, CountsDownOnTheLivePictureAndSwitchesOffAndOn) {
 
     dialog->Button(kIdMotion)->click();
     Step();
-    EXPECT_EQ(controller.m_armCountdown, 11);
+    EXPECT_EQ(controller.ArmCountdown(), 11);
     EXPECT_EQ(Status(), "system status:\r\nmotion detection is off");
     EXPECT_GT(CountdownNumber().width(), nine.width() * 2); // "OFF"
 
     dialog->Button(kIdMotion)->click();
     Step();
-    EXPECT_EQ(controller.m_armCountdown, 10); // restarted from MOTION_WRM
+    EXPECT_EQ(controller.ArmCountdown(), 10); // restarted from MOTION_WRM
     EXPECT_EQ(Status(), "system status:\r\nmotion detection active in 10");
 
     // A close stops the steps at once; the picture stays as it was.

@@ -1,5 +1,6 @@
 // The main window as the user meets it: placement, the window shade, the
 // buttons, the keyboard, and the deferred close.
+#include "ControllerTestAccess.h"
 #include "main_window_fixture.h"
 
 #include "main/MainLayout.h"
@@ -157,34 +158,34 @@ TEST_F(MainWindowTest, ShadeRollsTheButtonsUpAndTheChoiceSurvivesARestart) {
 TEST_F(MainWindowTest, MotionButtonSwitchesDetectionOffAndOnAgain) {
     Start();
     CSurveillanceController& controller = *app.m_pController;
-    EXPECT_EQ(controller.m_armCountdown, 10);
-    controller.m_armCountdown = 4;
-    controller.m_firstPass = false;
+    EXPECT_EQ(controller.ArmCountdown(), 10);
+    CControllerTestAccess::SetArmCountdown(controller, 4);
+    CControllerTestAccess::SetFirstPass(controller, false);
 
     dialog->Button(kIdMotion)->click();
     EXPECT_FALSE(app.m_bMotionOn);
-    EXPECT_EQ(controller.m_armCountdown, 11);
-    EXPECT_TRUE(controller.m_firstPass);
+    EXPECT_EQ(controller.ArmCountdown(), 11);
+    EXPECT_TRUE(controller.FirstPass());
     dialog->Tick(); // an off switch is not pulled back into range
-    EXPECT_EQ(controller.m_armCountdown, 11);
+    EXPECT_EQ(controller.ArmCountdown(), 11);
 
-    controller.m_firstPass = false;
+    CControllerTestAccess::SetFirstPass(controller, false);
     dialog->Button(kIdMotion)->click();
     EXPECT_TRUE(app.m_bMotionOn);
-    EXPECT_EQ(controller.m_armCountdown, 10);
-    EXPECT_TRUE(controller.m_firstPass);
+    EXPECT_EQ(controller.ArmCountdown(), 10);
+    EXPECT_TRUE(controller.FirstPass());
 }
 
 TEST_F(MainWindowTest, SetupButtonRunsTheBracketAndKeepsDetectionOff) {
     Start();
     CSurveillanceController& controller = *app.m_pController;
-    dialog->Button(kIdMotion)->click(); // off
-    controller.m_armCountdown = 3;      // whatever the dialog did
+    dialog->Button(kIdMotion)->click();                    // off
+    CControllerTestAccess::SetArmCountdown(controller, 3); // whatever the dialog did
     dialog->Button(kIdSetup)->click();
     ASSERT_EQ(setupPages, std::vector<int>{0});
     EXPECT_TRUE(modalDuringSetup);
     EXPECT_FALSE(app.ModalOpen());
-    EXPECT_EQ(controller.m_armCountdown, 11);
+    EXPECT_EQ(controller.ArmCountdown(), 11);
 }
 
 TEST_F(MainWindowTest, HelpAndBrowseOpenTheGuideAndTheArchive) {

@@ -171,7 +171,7 @@ TEST_F(MainWindowTest, TrayHidingRestoringAndTheMenu) {
     tray->Menu().actions()[3]->trigger(); // User Guide
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[0], dialog->ArchiveUrl());
-    EXPECT_EQ(opened[1], DLG_Main::UserGuideUrl());
+    EXPECT_EQ(opened[1], data_files::UserGuideAddress());
     EXPECT_FALSE(app.m_bCloseRequested);
     tray->Menu().actions()[5]->trigger(); // Close
     EXPECT_TRUE(app.m_bCloseRequested);

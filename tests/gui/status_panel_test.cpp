@@ -66,13 +66,13 @@ TEST_F(StatusPanelTest, TextFollowsTheController) {
     source.running = false;
     EXPECT_EQ(State(), "system status:\r\nNo video input device!");
     source.running = true;
-    controller->m_armCountdown = 11;
+    CControllerTestAccess::SetArmCountdown(*controller, 11);
     EXPECT_EQ(State(), "system status:\r\nmotion detection is off");
-    controller->m_armCountdown = 7;
+    CControllerTestAccess::SetArmCountdown(*controller, 7);
     EXPECT_EQ(State(), "system status:\r\nmotion detection active in 07");
-    controller->m_armCountdown = 0;
+    CControllerTestAccess::SetArmCountdown(*controller, 0);
     EXPECT_EQ(State(), "system status:\r\nmotion detection is active");
-    controller->m_recording = true;
+    CControllerTestAccess::SetRecording(*controller, true);
     EXPECT_EQ(State(), "system status:\r\nmotion has been detected");
     app.m_bCloseRequested = true;
     EXPECT_EQ(State(), "system status:\r\nclosing down...");
@@ -89,14 +89,14 @@ TEST_F(StatusPanelTest, DetectionCrossShrinksAsArmingRunsOut) {
     const int f = panel->ContentLeft();
     const QPoint farEnd(f + 182 + 10 * 30 / 32, 17 + 10 * 30 / 32);
     const QPoint nearEnd(f + 182 + 4, 17 + 4);
-    controller->m_armCountdown = 10;
+    CControllerTestAccess::SetArmCountdown(*controller, 10);
     QImage shot = Shot(panel.get());
     EXPECT_TRUE(IsReddish(shot.pixel(farEnd)));
-    controller->m_armCountdown = 1;
+    CControllerTestAccess::SetArmCountdown(*controller, 1);
     shot = Shot(panel.get());
     EXPECT_FALSE(IsReddish(shot.pixel(farEnd)));
     EXPECT_TRUE(IsReddish(shot.pixel(nearEnd)));
-    controller->m_armCountdown = 0;
+    CControllerTestAccess::SetArmCountdown(*controller, 0);
     shot = Shot(panel.get());
     EXPECT_FALSE(BoundingBox(IconArea(shot, CStatusWnd::kDetect), IsReddish).isValid());
 }
@@ -137,7 +137,7 @@ TEST_F(StatusPanelTest, RecordingAndMailIconsFollowTheirSettings) {
     EXPECT_FALSE(BoundingBox(IconArea(shot, CStatusWnd::kEmail), IsReddish).isValid());
 
     // Stills are wanted and the controller records: the recorder blinks.
-    controller->m_recording = true;
+    CControllerTestAccess::SetRecording(*controller, true);
     mailer.sending = true;
     const QImage r1 = IconArea(Shot(panel.get()), CStatusWnd::kRecord);
     const QImage r2 = IconArea(Shot(panel.get()), CStatusWnd::kRecord);

@@ -18,7 +18,7 @@ protected:
         AddPlaceholder(main_layout::kIdVideo, main_layout::VideoRect());
         video = std::make_unique<CVideoWnd>(&parent, main_layout::kIdVideo, *controller, *settings,
                                             &source, app);
-        controller->m_image = SolidImage(0x30, 0x30, 0x30);
+        CControllerTestAccess::SetImage(*controller, SolidImage(0x30, 0x30, 0x30));
         settings->MOTION_WRM = 10;
     }
 
@@ -46,7 +46,7 @@ TEST_F(VideoWindowTest, TakesThePlaceholderCornerAndFitsTheParentLater) {
 }
 
 TEST_F(VideoWindowTest, FrameIsStretchedOverTheWholeWindowAndPaintedOpaque) {
-    controller->m_armCountdown = 0;
+    CControllerTestAccess::SetArmCountdown(*controller, 0);
     settings->MOTION_SHO = 0;
     for (QSize size : {QSize(320, 240), QSize(640, 480), QSize(200, 100)}) {
         const QImage shot = Paint(size);
@@ -64,7 +64,7 @@ TEST_F(VideoWindowTest, CountdownShowsOffOrTheSecondsLeft) {
     EXPECT_EQ(CVideoWnd::CountdownLine1(7, 10), "armed in");
     EXPECT_EQ(CVideoWnd::CountdownLine2(7, 10), "7");
 
-    controller->m_armCountdown = 7;
+    CControllerTestAccess::SetArmCountdown(*controller, 7);
     const QImage armed = Paint(QSize(320, 240));
     const QRect seven = BoundingBox(armed.copy(0, 80, 320, 160), IsGreenish);
     ASSERT_TRUE(seven.isValid());
@@ -73,7 +73,7 @@ TEST_F(VideoWindowTest, CountdownShowsOffOrTheSecondsLeft) {
     EXPECT_NEAR(seven.center().x(), 160, 20);
     EXPECT_TRUE(BoundingBox(armed.copy(0, 0, 320, 80), IsGreenish).isValid());
 
-    controller->m_armCountdown = 11;
+    CControllerTestAccess::SetArmCountdown(*controller, 11);
     const QImage off = Paint(QSize(320, 240));
     const QRect word = BoundingBox(off.copy(0, 80, 320, 160), IsGreenish);
     EXPECT_GT(word.width(), seven.width() * 2); // "OFF" is wider than "7"
@@ -81,24 +81,24 @@ TEST_F(VideoWindowTest, CountdownShowsOffOrTheSecondsLeft) {
 }
 
 TEST_F(VideoWindowTest, CountdownTextKeepsItsSizeWhenTheWindowGrows) {
-    controller->m_armCountdown = 7;
+    CControllerTestAccess::SetArmCountdown(*controller, 7);
     const QRect small = BoundingBox(Paint(QSize(320, 240)), IsGreenish);
     const QRect large = BoundingBox(Paint(QSize(640, 480)), IsGreenish);
     ASSERT_TRUE(small.isValid());
     EXPECT_EQ(small, large);
     // Nothing of it is recorded: the frame image is untouched.
-    EXPECT_EQ(controller->m_image.bgrx[0], 0x30);
+    EXPECT_EQ(controller->GetCurrentImage().bgrx[0], 0x30);
 }
 
 TEST_F(VideoWindowTest, MarkersScaleWithTheWindowAndShrinkAtEveryPaint) {
-    controller->m_armCountdown = 0;
+    CControllerTestAccess::SetArmCountdown(*controller, 0);
     settings->MOTION_SHO = 1;
     settings->MOTION_R_ENA = 0;
     const size_t cell = 10 * 30 + 5; // column 10, row 5
-    controller->m_cells[cell] = 7;
+    CControllerTestAccess::SetMarker(*controller, cell, 7);
     const QRect at320 = BoundingBox(Paint(QSize(320, 240)), IsGreenish);
-    EXPECT_EQ(controller->m_cells[cell], 6);
-    controller->m_cells[cell] = 7;
+    EXPECT_EQ(controller->Cells()[cell], 6);
+    CControllerTestAccess::SetMarker(*controller, cell, 7);
     const QRect at640 = BoundingBox(Paint(QSize(640, 480)), IsGreenish);
     ASSERT_TRUE(at320.isValid());
     ASSERT_TRUE(at640.isValid());
@@ -110,19 +110,19 @@ TEST_F(VideoWindowTest, MarkersScaleWithTheWindowAndShrinkAtEveryPaint) {
     EXPECT_GT(at640.width(), at320.width() + 6);
 
     // Fresh marks (8) have no size yet; then full size, then smaller; then gone.
-    controller->m_cells[cell] = 8;
+    CControllerTestAccess::SetMarker(*controller, cell, 8);
     EXPECT_FALSE(BoundingBox(Paint(QSize(320, 240)), IsGreenish).isValid());
     const QRect full = BoundingBox(Paint(QSize(320, 240)), IsGreenish);
     const QRect half = BoundingBox(Paint(QSize(320, 240)), IsGreenish);
     EXPECT_GT(full.width(), half.width());
     for (int i = 0; i < 5; ++i)
         Paint(QSize(320, 240));
-    EXPECT_EQ(controller->m_cells[cell], 0);
+    EXPECT_EQ(controller->Cells()[cell], 0);
     EXPECT_FALSE(BoundingBox(Paint(QSize(320, 240)), IsGreenish).isValid());
 }
 
 TEST_F(VideoWindowTest, DetectionRectangleScalesWithTheWindow) {
-    controller->m_armCountdown = 0;
+    CControllerTestAccess::SetArmCountdown(*controller, 0);
     settings->MOTION_SHO = 1;
     settings->MOTION_R_ENA = 1;
     settings->MOTION_R_LEF = 80;
@@ -164,7 +164,7 @@ TEST(DepthWatch, SettlesTwiceThenRestartsOnASwitchAndClosesOnOddDepths) {
 }
 
 TEST_F(VideoWindowTest, PaintsOnTheDisplaysDepthWithoutAskingForARestart) {
-    controller->m_armCountdown = 0;
+    CControllerTestAccess::SetArmCountdown(*controller, 0);
     for (int i = 0; i < 4; ++i)
         Paint(QSize(320, 240));
     EXPECT_EQ(video->PaintDepth(), 32);

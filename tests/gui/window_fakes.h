@@ -2,6 +2,7 @@
 // Stand-ins for the services the video window and the status panel look at,
 // and a settings record with a controller, so that a window can be built and
 // painted without a camera, a sound card or a mail server.
+#include "ControllerTestAccess.h"
 #include "GuiTestApp.h"
 #include "ManualClock.h"
 #include "RecordingSinks.h"

@@ -2,6 +2,7 @@
 
 #include "app/AppSettings.h"
 #include "app/Clock.h"
+#include "app/TextLines.h"
 #include "mail/MailAttachment.h"
 #include "mail/MailError.h"
 #include "mail/MailMessage.h"
@@ -24,20 +25,11 @@ const IClock& WorkerClock() {
     return *clock;
 }
 
-std::string OneLine(const std::string& text) {
-    std::string line = text;
-    for (char& c : line) {
-        if (c == '\r' || c == '\n')
-            c = ' ';
-    }
-    return line;
-}
-
 std::string FailureReason(const CSMTPConnection& connection) {
     const int code = GetMailLastError();
     std::string reason = MailErrorText(code) + " (" + std::to_string(code) + ")";
     if (!connection.LastResponse().empty())
-        reason += ": " + OneLine(connection.LastResponse());
+        reason += ": " + JoinLines(connection.LastResponse(), " ");
     return reason;
 }
 

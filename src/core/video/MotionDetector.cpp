@@ -140,7 +140,7 @@ int CMotionDetector::CompareRow(int brow, const int32_t (*sums)[3], int32_t (*re
     const bool rowInside = yb <= region.yMax && yb >= region.yMin;
     int count = 0;
     for (int col = 0; col < kColumns; ++col) {
-        const int index = col * kRows + (kRows - 1 - brow);
+        const int index = CellIndex(col, kRows - 1 - brow);
         int32_t d = 0;
         for (int ch = 0; ch < 3; ++ch) {
             d += std::abs(reference[ch][index] - sums[col][ch]);
@@ -159,26 +159,24 @@ int CMotionDetector::CompareRow(int brow, const int32_t (*sums)[3], int32_t (*re
     return count;
 }
 
-int CMotionDetector::Pass32(const uint8_t* pixels, const CMotionRegion& region, int threshold,
-                            uint8_t* cells, bool& firstPass) {
+int CMotionDetector::Pass(const uint8_t* pixels, int depth, const CMotionRegion& region,
+                          int threshold, uint8_t* cells, bool& firstPass) {
+    const bool sixteen = depth == 16;
+    const int stride = sixteen ? kStride16 : kStride32;
+    auto* const rowSums = sixteen ? motion_sums::Row16 : motion_sums::Row32;
+    int32_t(*const reference)[kCells] = sixteen ? m_reference16 : m_reference32;
     int32_t sums[kColumns][3];
     int count = 0;
     for (int brow = 0; brow < kRows; ++brow) {
-        motion_sums::Row32(pixels + brow * 8 * kStride32, sums);
-        count += CompareRow(brow, sums, m_reference32, region, threshold, cells, firstPass);
+        rowSums(pixels + brow * 8 * stride, sums);
+        count += CompareRow(brow, sums, reference, region, threshold, cells, firstPass);
     }
     firstPass = false;
     return count;
 }
 
-int CMotionDetector::Pass16(const uint8_t* pixels, const CMotionRegion& region, int threshold,
-                            uint8_t* cells, bool& firstPass) {
-    int32_t sums[kColumns][3];
-    int count = 0;
-    for (int brow = 0; brow < kRows; ++brow) {
-        motion_sums::Row16(pixels + brow * 8 * kStride16, sums);
-        count += CompareRow(brow, sums, m_reference16, region, threshold, cells, firstPass);
-    }
-    firstPass = false;
-    return count;
+void CMotionDetector::AgeMarks(uint8_t* cells) {
+    for (int i = 0; i < kCells; ++i)
+        if (cells[i] > 0)
+            --cells[i];
 }

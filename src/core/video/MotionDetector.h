@@ -34,14 +34,20 @@ public:
     static constexpr int kRows = 30;
     static constexpr int kCells = kColumns * kRows;
 
-    // One pass over a bottom-up 320 x 240 frame at 32 bits (B, G, R, x) or at
-    // 16 bits (one little-endian word per pixel, read with 5-6-5 masks).
-    // Updates `cells` (kCells bytes) and clears `firstPass`; returns the
-    // number of blocks marked by this pass.
-    int Pass32(const uint8_t* pixels, const CMotionRegion& region, int threshold, uint8_t* cells,
-               bool& firstPass);
-    int Pass16(const uint8_t* pixels, const CMotionRegion& region, int threshold, uint8_t* cells,
-               bool& firstPass);
+    // Index of a block's marker: column from the left, row from the top.
+    static constexpr int CellIndex(int column, int rowFromTop) {
+        return column * kRows + rowFromTop;
+    }
+    // Counts every marker of `cells` (kCells bytes) down by one; the video
+    // window does this once per paint, so that marks fade.
+    static void AgeMarks(uint8_t* cells);
+
+    // One pass over a bottom-up 320 x 240 frame at `depth` 32 (B, G, R, x) or
+    // 16 (one little-endian word per pixel, read with 5-6-5 masks); any other
+    // depth counts as 32. Updates `cells` (kCells bytes) and clears
+    // `firstPass`; returns the number of blocks marked by this pass.
+    int Pass(const uint8_t* pixels, int depth, const CMotionRegion& region, int threshold,
+             uint8_t* cells, bool& firstPass);
 
 private:
     // Compares one block row's new sums with the reference and marks cells.

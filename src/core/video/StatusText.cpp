@@ -1,5 +1,7 @@
 #include "video/StatusText.h"
 
+#include "video/ArmCountdown.h"
+
 #include <cstdio>
 
 void CStatusText::Set(const char* text) {
@@ -20,7 +22,7 @@ bool CStatusText::Update(const CStatusInputs& in) {
         return true;
     }
     const int n = in.armCountdown;
-    if (n > in.warmUp) {
+    if (arm_countdown::IsOff(n, in.warmUp)) {
         Set("motion detection is off");
         busy = true;
     } else if (n > 0) {

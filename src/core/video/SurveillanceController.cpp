@@ -7,6 +7,7 @@
 #include "mail/IReportMailer.h"
 #include "record/IAlertSound.h"
 #include "record/IMovieRecorder.h"
+#include "video/ArmCountdown.h"
 #include "video/FrameTextPainter.h"
 #include "video/capture/IFrameSource.h"
 
@@ -87,10 +88,7 @@ void CSurveillanceController::Step(int64_t now) {
     const int depth = m_services.source->Depth();
     m_depth = depth == 16 ? 16 : 32;
 
-    if (m_depth == 16)
-        DetectMotion16();
-    else
-        DetectMotion32();
+    DetectMotion();
 
     StampTime();
     if (CFrameTextPainter* painter = m_services.painter) {
@@ -122,22 +120,13 @@ void CSurveillanceController::Step(int64_t now) {
     }
 }
 
-void CSurveillanceController::DetectMotion32() {
+void CSurveillanceController::DetectMotion() {
     if (m_armCountdown > 0 || !m_pixels) {
         m_motion = false;
         return;
     }
-    m_motion = m_detector.Pass32(m_pixels, CMotionRegion::FromSettings(m_settings),
-                                 m_settings.MOTION_THR, m_cells.data(), m_firstPass) > 0;
-}
-
-void CSurveillanceController::DetectMotion16() {
-    if (m_armCountdown > 0 || !m_pixels) {
-        m_motion = false;
-        return;
-    }
-    m_motion = m_detector.Pass16(m_pixels, CMotionRegion::FromSettings(m_settings),
-                                 m_settings.MOTION_THR, m_cells.data(), m_firstPass) > 0;
+    m_motion = m_detector.Pass(m_pixels, m_depth, CMotionRegion::FromSettings(m_settings),
+                               m_settings.MOTION_THR, m_cells.data(), m_firstPass) > 0;
 }
 
 void CSurveillanceController::StampTime() {
@@ -167,16 +156,24 @@ void CSurveillanceController::BuildImage() {
 }
 
 CStatusInputs CSurveillanceController::StatusInputs(bool closeRequested) const {
+    return ReadStatusInputs(this, m_services, m_settings.MOTION_WRM, closeRequested);
+}
+
+CStatusInputs ReadStatusInputs(const CSurveillanceController* controller,
+                               const CSurveillanceServices& services, int warmUp,
+                               bool closeRequested) {
     CStatusInputs in;
     in.closeRequested = closeRequested;
-    in.sourceRunning = m_services.source && m_services.source->IsRunning();
-    in.armCountdown = m_armCountdown;
-    in.warmUp = m_settings.MOTION_WRM;
-    in.recording = m_recording;
-    in.motion = m_motion;
-    in.mailSending = m_services.mailer && m_services.mailer->IsSending();
-    in.movieRecording = m_services.recorder && m_services.recorder->IsRecording();
-    in.sounding = m_services.sound && m_services.sound->IsSounding();
+    in.sourceRunning = services.source && services.source->IsRunning();
+    in.warmUp = warmUp;
+    if (controller) {
+        in.armCountdown = controller->ArmCountdown();
+        in.recording = controller->Recording();
+        in.motion = controller->Motion();
+    }
+    in.mailSending = services.mailer && services.mailer->IsSending();
+    in.movieRecording = services.recorder && services.recorder->IsRecording();
+    in.sounding = services.sound && services.sound->IsSounding();
     return in;
 }
 
@@ -259,7 +256,9 @@ void CSurveillanceController::ResetDetection() {
 }
 
 void CSurveillanceController::KeepCountdownInRange() {
-    if (m_motionOn && (m_armCountdown < 0 || m_armCountdown > m_settings.MOTION_WRM))
+    // Switched on, so a value that says "off" (or nonsense) restarts the arming.
+    if (m_motionOn &&
+        (m_armCountdown < 0 || arm_countdown::IsOff(m_armCountdown, m_settings.MOTION_WRM)))
         m_armCountdown = m_settings.MOTION_WRM;
 }
 
@@ -268,7 +267,7 @@ void CSurveillanceController::ToggleDetection() {
     if (m_motionOn) {
         m_armCountdown = m_settings.MOTION_WRM;
     } else {
-        m_armCountdown = m_settings.MOTION_WRM + 1;
+        m_armCountdown = arm_countdown::Off(m_settings.MOTION_WRM);
         if (m_services.sound)
             m_services.sound->SetSiren(false);
     }
@@ -285,5 +284,5 @@ void CSurveillanceController::RunSetup(const std::function<void()>& runDialog) {
         runDialog();
     m_setupOpen = false;
     if (!m_motionOn)
-        m_armCountdown = m_settings.MOTION_WRM + 1;
+        m_armCountdown = arm_countdown::Off(m_settings.MOTION_WRM);
 }

@@ -29,8 +29,8 @@ struct CSurveillanceServices {
 
 // The surveillance logic of the video window: arming countdown, motion
 // detection, burnt-in lines, the frame image and the recording of movies and
-// stills. The Qt video window owns nothing of this and paints from the public
-// members; the headless runner drives the very same object.
+// stills. Only the controller changes its state; the Qt windows paint from its
+// read-only view, and the headless runner drives the very same object.
 // User-interface thread only.
 class CSurveillanceController {
 public:
@@ -62,15 +62,36 @@ public:
     void RunSetup(const std::function<void()>& runDialog);
     // True while RunSetup's dialog is up (the main tick pauses the steps).
     bool SetupOpen() const { return m_setupOpen; }
-    // What the status text is composed from, read from this controller and its
-    // services (the status panel and the headless runner call it every 100 ms).
+    // Every marker fades by one step; the video window calls it once per paint.
+    void AgeMarkers() { CMotionDetector::AgeMarks(m_cells.data()); }
+
+    // What the status text is composed from (the status panel and the headless
+    // runner ask every 100 ms).
     CStatusInputs StatusInputs(bool closeRequested) const;
+
+    // The read-only view that windows and tests paint and check from.
+    int ArmCountdown() const { return m_armCountdown; }
+    bool Motion() const { return m_motion; }
+    bool Recording() const { return m_recording; }
+    int Depth() const { return m_depth; }
+    const std::array<uint8_t, CMotionDetector::kCells>& Cells() const { return m_cells; }
+    bool FirstPass() const { return m_firstPass; }
     // The frame image of the last step, burnt-in lines included; empty = none.
     const CFrameImage& GetCurrentImage() const { return m_image; }
+    const std::string& StampText() const { return m_stampText; }
+    const std::string& MoviePath() const { return m_moviePath; }
+    const std::string& StillDir() const { return m_stillDir; }
+    const std::string& FirstStillPath() const { return m_firstStillPath; }
 
-    // Detector passes over the frame fetched last (chosen by m_depth).
-    void DetectMotion32();
-    void DetectMotion16();
+    // The time-stamp watermark: an eight-letter domain and two blanks.
+    static constexpr const char* kWatermark = "OCULONHQ  ";
+
+private:
+    // Tests put the controller into states that many steps would take to reach.
+    friend struct CControllerTestAccess;
+
+    // A detector pass over the frame fetched last, at its depth m_depth.
+    void DetectMotion();
     // The time-stamp line at the bottom of the frame (sets m_stampText).
     void StampTime();
     // Starts and stops movies and feeds the recorded frame; called by the step.
@@ -79,25 +100,6 @@ public:
     // when a file was written.
     bool SaveStill(int n);
 
-    // Seconds until detection is armed; 0 = armed; MOTION_WRM + 1 = switched off.
-    int m_armCountdown = 0;
-    bool m_motion = false;    // verdict of the last detector pass
-    bool m_recording = false; // frames are recorded: motion now or within the hold time
-    int m_depth = 32;         // depth of the frame being worked on: 16 or 32
-    // Motion markers by cell index (column * 30 + row from top): 8 = marked by
-    // the latest pass; the window's painter counts them down.
-    std::array<uint8_t, CMotionDetector::kCells> m_cells{};
-    bool m_firstPass = true; // the next armed pass only primes the reference
-    CFrameImage m_image;     // the frame with its burnt-in lines; empty = none
-    std::string m_stampText; // time stamp of the latest step
-    std::string m_moviePath; // current or last movie
-    std::string m_stillDir;  // stills folder of the current movie
-    std::string m_firstStillPath;
-
-    // The time-stamp watermark: an eight-letter domain and two blanks.
-    static constexpr const char* kWatermark = "OCULONHQ  ";
-
-private:
     void Step(int64_t now);
     void BuildImage();
     void EndCapture();
@@ -109,6 +111,22 @@ private:
     bool& m_motionOn;
     CSurveillanceServices m_services;
     std::function<void()> m_repaint;
+
+    // Seconds until detection is armed; 0 = armed; above MOTION_WRM: switched
+    // off (arm_countdown::Off).
+    int m_armCountdown = 0;
+    bool m_motion = false;    // verdict of the last detector pass
+    bool m_recording = false; // frames are recorded: motion now or within the hold time
+    int m_depth = 32;         // depth of the frame being worked on: 16 or 32
+    // Motion markers by CMotionDetector::CellIndex: 8 = marked by the latest
+    // pass; the window's paints count them down (AgeMarkers).
+    std::array<uint8_t, CMotionDetector::kCells> m_cells{};
+    bool m_firstPass = true; // the next armed pass only primes the reference
+    CFrameImage m_image;     // the frame with its burnt-in lines; empty = none
+    std::string m_stampText; // time stamp of the latest step
+    std::string m_moviePath; // current or last movie
+    std::string m_stillDir;  // stills folder of the current movie
+    std::string m_firstStillPath;
 
     CMotionDetector m_detector;
     CStillWriter m_stills;
@@ -127,3 +145,9 @@ private:
     int64_t m_movieStart = 0;
     bool m_busy = false;
 };
+
+// What the status text is composed from: the controller's state (null without
+// a video window: nothing counts down, moves or records) and the services.
+CStatusInputs ReadStatusInputs(const CSurveillanceController* controller,
+                               const CSurveillanceServices& services, int warmUp,
+                               bool closeRequested);

@@ -307,11 +307,6 @@ void DLG_Main::RunSetup() {
         open();
 }
 
-QUrl DLG_Main::UserGuideUrl() {
-    const QString path = data_files::Find(artwork_names::kUserGuide);
-    return path.isEmpty() ? QUrl() : QUrl::fromLocalFile(path);
-}
-
 QUrl DLG_Main::ArchiveUrl() const {
     if (m_settings.CAPTURE_PTH.empty())
         return {};
@@ -320,7 +315,7 @@ QUrl DLG_Main::ArchiveUrl() const {
 
 void DLG_Main::OpenUserGuide() {
     // Failures of the desktop's handler are not reported.
-    if (const QUrl url = UserGuideUrl(); url.isValid() && m_openUrl)
+    if (const QUrl url = data_files::UserGuideAddress(); url.isValid() && m_openUrl)
         m_openUrl(url);
 }
 

@@ -54,8 +54,7 @@ public:
     // more than 8 pixels above it, else pulled inside it.
     static QPoint PlacePosition(int x, int y, QSize client, const QRect& work);
 
-    // The user guide and the archive folder as the buttons open them.
-    static QUrl UserGuideUrl();
+    // The archive folder as the buttons open it.
     QUrl ArchiveUrl() const;
 
     // A close asked for from outside (SIGTERM, SIGINT): each tick asks for the

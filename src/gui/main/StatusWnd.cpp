@@ -8,10 +8,8 @@
 
 #include "app/AppSettings.h"
 #include "app/MessageSink.h"
-#include "mail/IReportMailer.h"
-#include "record/IAlertSound.h"
-#include "record/IMovieRecorder.h"
-#include "video/capture/IFrameSource.h"
+#include "app/TextLines.h"
+#include "video/ArmCountdown.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -70,23 +68,13 @@ void CStatusWnd::SetStatus(const QString& text) {
 }
 
 int CStatusWnd::DetectCrossSide(int countdown, int warmUp) {
-    return int(20.0 / double(warmUp + 1) * double(countdown)) + 12;
+    // Full size (32) when switched off.
+    return int(20.0 / double(arm_countdown::Off(warmUp)) * double(countdown)) + 12;
 }
 
 CStatusInputs CStatusWnd::Inputs() const {
-    CStatusInputs in;
-    in.closeRequested = m_closeRequests.CloseRequested();
-    in.sourceRunning = m_services.source && m_services.source->IsRunning();
-    in.warmUp = m_settings.MOTION_WRM;
-    if (m_controller) {
-        in.armCountdown = m_controller->m_armCountdown;
-        in.recording = m_controller->m_recording;
-        in.motion = m_controller->m_motion;
-    }
-    in.mailSending = m_services.mailer && m_services.mailer->IsSending();
-    in.movieRecording = m_services.recorder && m_services.recorder->IsRecording();
-    in.sounding = m_services.sound && m_services.sound->IsSounding();
-    return in;
+    return ReadStatusInputs(m_controller, m_services, m_settings.MOTION_WRM,
+                            m_closeRequests.CloseRequested());
 }
 
 void CStatusWnd::OnTimer() {
@@ -125,18 +113,18 @@ void CStatusWnd::paintEvent(QPaintEvent* event) {
     p.fillRect(rect(), Qt::white);
 
     p.setPen(Qt::black);
-    QString text = m_status;
-    text.replace("\r\n", "\n");
+    const QString text = QString::fromStdString(JoinLines(m_status.toStdString(), "\n"));
     p.setFont(NarrowedToFit(PointFont("Tahoma", 8), text.split('\n'), 160));
     p.drawText(QRect(f, 0, 160, h), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
 
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const bool sounding = m_services.sound && m_services.sound->IsSounding();
-    const bool movie = m_services.recorder && m_services.recorder->IsRecording();
-    const bool sending = m_services.mailer && m_services.mailer->IsSending();
-    const int countdown = m_controller ? m_controller->m_armCountdown : 0;
-    const bool motion = m_controller && m_controller->m_motion;
-    const bool recording = m_controller && m_controller->m_recording;
+    const CStatusInputs in = Inputs();
+    const bool sounding = in.sounding;
+    const bool movie = in.movieRecording;
+    const bool sending = in.mailSending;
+    const int countdown = in.armCountdown;
+    const bool motion = in.motion;
+    const bool recording = in.recording;
 
     // Detection: blinks on motion once armed; while arming a cross shrinks
     // from 32 (off) towards 12 as the countdown runs out.

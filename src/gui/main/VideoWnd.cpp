@@ -5,6 +5,7 @@
 #include "widgets/OffscreenDC.h"
 
 #include "app/AppSettings.h"
+#include "video/ArmCountdown.h"
 #include "video/SurveillanceController.h"
 #include "video/capture/IFrameSource.h"
 
@@ -62,13 +63,15 @@ void CVideoWnd::FitToParent() {
 QString CVideoWnd::CountdownLine1(int countdown, int warmUp) {
     if (countdown == 0)
         return {};
-    return countdown == warmUp + 1 ? QStringLiteral("detection is") : QStringLiteral("armed in");
+    return arm_countdown::IsOff(countdown, warmUp) ? QStringLiteral("detection is")
+                                                   : QStringLiteral("armed in");
 }
 
 QString CVideoWnd::CountdownLine2(int countdown, int warmUp) {
     if (countdown == 0)
         return {};
-    return countdown == warmUp + 1 ? QStringLiteral("OFF") : QString::number(countdown);
+    return arm_countdown::IsOff(countdown, warmUp) ? QStringLiteral("OFF")
+                                                   : QString::number(countdown);
 }
 
 void CVideoWnd::WatchDepth(int displayDepth) {
@@ -105,14 +108,14 @@ void CVideoWnd::paintEvent(QPaintEvent* event) {
         p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     }
 
-    if (m_controller.m_armCountdown != 0)
+    if (m_controller.ArmCountdown() != 0)
         PaintCountdown(p);
     else if (m_settings.MOTION_SHO != 0)
         PaintMarkers(p);
 }
 
 void CVideoWnd::PaintCountdown(QPainter& p) {
-    const int n = m_controller.m_armCountdown;
+    const int n = m_controller.ArmCountdown();
     const int warmUp = m_settings.MOTION_WRM;
     const QString line1 = CountdownLine1(n, warmUp).left(16);
     const QString line2 = CountdownLine2(n, warmUp).left(16);
@@ -140,19 +143,17 @@ void CVideoWnd::PaintMarkers(QPainter& p) {
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setPen(QPen(kOverlayGreen, 2.0));
     p.setBrush(Qt::NoBrush);
-    auto& cells = m_controller.m_cells;
-    for (int i = 0; i < 30; ++i) {
-        for (int j = 0; j < 40; ++j) {
-            uint8_t& v = cells[size_t(j * 30 + i)];
-            if (v == 0)
-                continue;
+    const auto& cells = m_controller.Cells();
+    for (int i = 0; i < CMotionDetector::kRows; ++i) {
+        for (int j = 0; j < CMotionDetector::kColumns; ++j) {
+            const uint8_t v = cells[size_t(CMotionDetector::CellIndex(j, i))];
             // A fresh mark (8) has no size yet; it then shrinks from a whole cell.
-            const int side = v >= 8 ? 0 : int(cw / float(8 - v));
+            const int side = v == 0 || v >= 8 ? 0 : int(cw / float(8 - v));
             if (side > 0)
                 p.drawRect(int(float(j) * cw) - hw, int(float(i) * ch) + hh, side, side);
-            --v;
         }
     }
+    m_controller.AgeMarkers();
     if (m_settings.MOTION_R_ENA != 0) {
         p.drawRect(int(float(m_settings.MOTION_R_LEF) * sx),
                    int(float(m_settings.MOTION_R_TOP) * sy),

@@ -1,5 +1,7 @@
 #include "setup/DlgFolderSelect.h"
 
+#include "app/TextLines.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -19,10 +21,7 @@ int DLG_FolderSelect::ResultFor(const QUrl& chosen, std::string& path) {
 
 int DLG_FolderSelect::DoModal() {
     // A window title has one line: the two lines of the text meet at a blank.
-    QString caption = m_title;
-    caption.replace(QStringLiteral("\r\n"), QStringLiteral(" "))
-        .replace('\n', ' ')
-        .replace('\r', ' ');
+    const QString caption = QString::fromStdString(JoinLines(m_title.toStdString(), " "));
     QFileDialog browser(m_parent ? m_parent->window() : nullptr, caption);
     browser.setFileMode(QFileDialog::Directory);
     browser.setOption(QFileDialog::ShowDirsOnly, true);

@@ -5,13 +5,11 @@
 #include "setup/PageMotionDetect.h"
 #include "setup/PageVideoCapture.h"
 #include "setup/PageVideoDevice.h"
-#include "widgets/ArtworkNames.h"
 #include "widgets/DataFiles.h"
 
 #include "app/AppSettings.h"
 #include "program/AppObjects.h"
 #include "record/WavePlayer.h"
-#include "update/SiteUrls.h"
 #include "video/SurveillanceController.h"
 #include "video/capture/VideoSourceWnd.h"
 
@@ -81,16 +79,8 @@ void DLG_Setup::accept() {
     QDialog::accept();
 }
 
-QUrl DLG_Setup::HelpUrl() {
-    // The same guide as the main window's help: ours beside the program first.
-    const QString local = data_files::Find(artwork_names::kUserGuide);
-    if (!local.isEmpty())
-        return QUrl::fromLocalFile(local);
-    return QUrl(QString::fromStdString(UserGuideUrl()));
-}
-
 void DLG_Setup::OnHelp() {
-    const QUrl url = HelpUrl();
+    const QUrl url = data_files::UserGuideAddress();
     if (m_services.openUrl)
         m_services.openUrl(url);
     else

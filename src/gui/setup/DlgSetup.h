@@ -38,10 +38,6 @@ public:
     // the capture restarted when VIDEO_SRC changed.
     void accept() override;
 
-    // The user guide as the help buttons open it: the copy beside the
-    // program, else the product site's page.
-    static QUrl HelpUrl();
-
 private:
     void OnHelp();
     void OnLatestVersion();

@@ -2,6 +2,8 @@
 
 #include "app/DataFolders.h"
 #include "app/HomeFolder.h"
+#include "update/SiteUrls.h"
+#include "widgets/ArtworkNames.h"
 
 #include <QFileInfo>
 
@@ -43,6 +45,13 @@ QString Find(const QString& name) {
 QImage LoadImage(const QString& name) {
     const QString path = Find(name);
     return path.isEmpty() ? QImage() : QImage(path);
+}
+
+QUrl UserGuideAddress() {
+    const QString local = Find(artwork_names::kUserGuide);
+    if (!local.isEmpty())
+        return QUrl::fromLocalFile(local);
+    return QUrl(QString::fromStdString(UserGuideUrl()));
 }
 
 } // namespace data_files

@@ -2,6 +2,7 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 // The program's artwork and user guide are read beside the executable first,
 // then from the installed data folder.
@@ -16,5 +17,8 @@ void SetSearchFolders(const QStringList& folders);
 QString Find(const QString& name);
 // The decoded image; a null image when the file is missing or undecodable.
 QImage LoadImage(const QString& name);
+// The user guide as every help command opens it: our copy beside the program
+// (or installed), else the product site's page.
+QUrl UserGuideAddress();
 
 } // namespace data_files

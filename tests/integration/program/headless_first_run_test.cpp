@@ -1,4 +1,5 @@
 #include "DefaultSettingsFile.h"
+#include "HeadlessProcess.h"
 #include "RunCommand.h"
 #include "TempDir.h"
 
@@ -29,11 +30,12 @@ TEST(HeadlessFirstRun, RejectsUnknownArguments) {
 TEST(HeadlessFirstRun, SigtermEndsTheRunAndWritesTheSettings) {
     CTempDir home;
     WriteFileBytes(home.File("devices.txt"), "# none\n");
-    // Runs without a time limit; only the signal can end it.
-    const std::string cmd = "OCULON_DEVICES=" + home.File("devices.txt") +
-                            " " OCULON_HEADLESS_EXE " --home " + home.Path() +
-                            " & pid=$!; sleep 0.5; kill -TERM $pid; wait $pid";
-    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    // Runs without a time limit; only the signal can end it. The signal is sent
+    // once the loop runs (its first status line), not after a guessed delay.
+    CHeadlessProcess run({home.Path(), home.File("devices.txt"), {}, {}});
+    ASSERT_FALSE(run.WaitForLine("status: ", 30000).empty()) << run.Transcript();
+    run.Signal(SIGTERM);
+    EXPECT_EQ(run.WaitForExit(30000), 0) << run.Transcript();
     EXPECT_EQ(ReadFileBytes(home.File("oculon.ini")), DefaultSettingsFile(home.Folder()));
 }
 

@@ -2,6 +2,7 @@
 #include "video/SurveillanceController.h"
 
 #include "../video/VideoFakes.h"
+#include "ControllerTestAccess.h"
 #include "ManualClock.h"
 
 #include <gtest/gtest.h>
@@ -19,12 +20,12 @@ TEST(MainTick, PausesForDialogsAndKeepsTheCountdownInRange) {
     objects.m_pController =
         std::make_unique<CSurveillanceController>(*settings, clock, objects.m_bMotionOn, services);
     CSurveillanceController& c = *objects.m_pController;
-    c.m_armCountdown = -4;
+    CControllerTestAccess::SetArmCountdown(c, -4);
     c.RunSetup([&] {
         EXPECT_TRUE(objects.ModalOpen());
         clock.Advance(50);
         objects.MainTick(clock);
-        EXPECT_EQ(c.m_armCountdown, 1);
+        EXPECT_EQ(c.ArmCountdown(), 1);
         EXPECT_EQ(source.m_fetches, 0) << "no steps while a dialog is up";
     });
     EXPECT_FALSE(objects.ModalOpen());

@@ -37,7 +37,7 @@ struct DetectorRun {
     CMotionRegion region;
     int threshold = 100;
     int Pass(const Frame32& f) {
-        return detector.Pass32(f.px.data(), region, threshold, cells.data(), firstPass);
+        return detector.Pass(f.px.data(), 32, region, threshold, cells.data(), firstPass);
     }
 };
 
@@ -167,11 +167,11 @@ TEST(MotionDetector, SixteenBitPassUsesFiveSixFiveMasksOnEachWord) {
     CMotionDetector detector;
     std::array<uint8_t, CMotionDetector::kCells> cells{};
     bool first = true;
-    detector.Pass16(px.data(), {}, 100, cells.data(), first);
+    detector.Pass(px.data(), 16, {}, 100, cells.data(), first);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
             px[(16 * 8 + y) * kStride16 + (12 * 8 + x) * 2 + 1] |= 0x80;
-    EXPECT_EQ(detector.Pass16(px.data(), {}, 100, cells.data(), first), 1);
+    EXPECT_EQ(detector.Pass(px.data(), 16, {}, 100, cells.data(), first), 1);
     EXPECT_EQ(cells[Index(12, 29 - 16)], 8);
 }
 
@@ -198,9 +198,9 @@ TEST(MotionDetector, DepthsKeepSeparateReferences) {
     std::array<uint8_t, CMotionDetector::kCells> cells{};
     bool first = true;
     Frame32 frame;
-    detector.Pass32(frame.px.data(), {}, 5, cells.data(), first);
+    detector.Pass(frame.px.data(), 32, {}, 5, cells.data(), first);
     std::vector<uint8_t> px16(320 * 240 * 2, 0xFF);
     // The 16-bit set still holds zeros: a white 16-bit frame differs everywhere.
-    EXPECT_EQ(detector.Pass16(px16.data(), {}, 5, cells.data(), first), 1200);
-    EXPECT_EQ(detector.Pass32(frame.px.data(), {}, 5, cells.data(), first), 0);
+    EXPECT_EQ(detector.Pass(px16.data(), 16, {}, 5, cells.data(), first), 1200);
+    EXPECT_EQ(detector.Pass(frame.px.data(), 32, {}, 5, cells.data(), first), 0);
 }

@@ -74,7 +74,7 @@ protected:
         m_source.Block(20, 15, m_level ^= 0xFF);
         NextStep();
         NextStep();
-        m_movieStamp = m_controller->m_stampText;
+        m_movieStamp = m_controller->StampText();
         while (m_mailer.m_reports.empty())
             NextStep();
     }
@@ -152,8 +152,8 @@ TEST(JpegEncoder, QualityChangesTheSizeAndDjpegReadsTheResult) {
 TEST_F(StillsTest, EveryRecordedFrameBecomesADecodableNumberedStill) {
     OneCapture();
     const std::string dir = CStillWriter::StillDir(m_settings->CAPTURE_PTH, m_movieStamp);
-    EXPECT_EQ(m_controller->m_stillDir, dir);
-    EXPECT_EQ(m_controller->m_firstStillPath, dir + "/Frame_000001.jpg");
+    EXPECT_EQ(m_controller->StillDir(), dir);
+    EXPECT_EQ(m_controller->FirstStillPath(), dir + "/Frame_000001.jpg");
     const auto names = Listing(dir);
     ASSERT_GE(names.size(), 30u);
     EXPECT_EQ(names.front(), "Frame_000001.jpg");
@@ -175,11 +175,11 @@ TEST_F(StillsTest, EveryRecordedFrameBecomesADecodableNumberedStill) {
 TEST_F(StillsTest, QualitySettingReachesTheFiles) {
     m_settings->CAPTURE_JPQ = 10;
     OneCapture();
-    const auto small = fs::file_size(m_controller->m_firstStillPath);
+    const auto small = fs::file_size(m_controller->FirstStillPath());
     m_mailer.m_reports.clear();
     m_settings->CAPTURE_JPQ = 90;
     OneCapture();
-    EXPECT_GT(fs::file_size(m_controller->m_firstStillPath), small);
+    EXPECT_GT(fs::file_size(m_controller->FirstStillPath()), small);
 }
 
 TEST_F(StillsTest, NumberingRestartsInTheFolderOfEachCutMovie) {
@@ -192,7 +192,7 @@ TEST_F(StillsTest, NumberingRestartsInTheFolderOfEachCutMovie) {
         NextStep();
         if (m_recorder.m_starts.size() != starts) {
             starts = m_recorder.m_starts.size();
-            stamps.push_back(m_controller->m_stampText);
+            stamps.push_back(m_controller->StampText());
         }
     }
     ASSERT_EQ(stamps.size(), 3u);
@@ -219,7 +219,7 @@ TEST_F(StillsTest, WithoutArchivingOnlyTheMailPreviewIsWritten) {
     m_settings->EMAIL_JPG = 0;
     m_mailer.m_reports.clear();
     OneCapture();
-    EXPECT_TRUE(m_controller->m_firstStillPath.empty());
+    EXPECT_TRUE(m_controller->FirstStillPath().empty());
     EXPECT_TRUE(m_mailer.m_reports[0].stillDir.empty());
     EXPECT_FALSE(fs::exists(CStillWriter::StillDir(m_settings->CAPTURE_PTH, m_movieStamp)));
 }
@@ -227,7 +227,7 @@ TEST_F(StillsTest, WithoutArchivingOnlyTheMailPreviewIsWritten) {
 TEST_F(StillsTest, StalledCameraWritesNoRepeatedStills) {
     m_source.m_noise = false;
     OneCapture();
-    const auto names = Listing(m_controller->m_stillDir);
+    const auto names = Listing(m_controller->StillDir());
     EXPECT_EQ(names, std::vector<std::string>{"Frame_000001.jpg"});
     EXPECT_GT(m_recorder.m_frames, 30) << "the movie still gets every frame";
 }

@@ -2,6 +2,7 @@
 
 #include "video/FrameTextPainter.h"
 
+#include "ControllerTestAccess.h"
 #include "ManualClock.h"
 #include "RecordingSinks.h"
 #include "VideoFakes.h"
@@ -60,19 +61,19 @@ protected:
 TEST_F(ControllerTest, CountdownDropsAtTheFirstStepThenOncePerSecondAndChirpsAtZero) {
     m_settings->MOTION_WRM = 10;
     auto& c = Make();
-    EXPECT_EQ(c.m_armCountdown, 10);
+    EXPECT_EQ(c.ArmCountdown(), 10);
     NextStep();
-    EXPECT_EQ(c.m_armCountdown, 9) << "the first step already counts";
+    EXPECT_EQ(c.ArmCountdown(), 9) << "the first step already counts";
     RunUntil(995);
-    EXPECT_EQ(c.m_armCountdown, 9);
+    EXPECT_EQ(c.ArmCountdown(), 9);
     RunUntil(1100);
-    EXPECT_EQ(c.m_armCountdown, 8);
+    EXPECT_EQ(c.ArmCountdown(), 8);
     m_clock.m_wallBase += 5; // a jump of the wall clock still takes one second per step
     NextStep();
-    EXPECT_EQ(c.m_armCountdown, 7);
+    EXPECT_EQ(c.ArmCountdown(), 7);
     EXPECT_EQ(m_sound.m_chirps, 0);
     RunUntil(8100);
-    EXPECT_EQ(c.m_armCountdown, 0);
+    EXPECT_EQ(c.ArmCountdown(), 0);
     EXPECT_EQ(m_sound.m_chirps, 1);
     RunUntil(12000);
     EXPECT_EQ(m_sound.m_chirps, 1);
@@ -81,7 +82,7 @@ TEST_F(ControllerTest, CountdownDropsAtTheFirstStepThenOncePerSecondAndChirpsAtZ
 TEST_F(ControllerTest, OneSecondArmingStillChirps) {
     auto& c = Make();
     NextStep();
-    EXPECT_EQ(c.m_armCountdown, 0);
+    EXPECT_EQ(c.ArmCountdown(), 0);
     EXPECT_EQ(m_sound.m_chirps, 1);
 }
 
@@ -93,14 +94,14 @@ TEST_F(ControllerTest, FirstArmedPassIgnoresChangesMadeDuringTheCountdown) {
     RunUntil(1500);
     m_source.Fill(250);
     RunUntil(2500);
-    ASSERT_EQ(c.m_armCountdown, 0);
-    EXPECT_FALSE(c.m_motion);
-    EXPECT_FALSE(c.m_recording);
+    ASSERT_EQ(c.ArmCountdown(), 0);
+    EXPECT_FALSE(c.Motion());
+    EXPECT_FALSE(c.Recording());
     EXPECT_TRUE(m_recorder.m_starts.empty());
     m_source.Block(4, 4, 0);
     NextStep();
-    EXPECT_TRUE(c.m_motion);
-    EXPECT_EQ(c.m_cells[4 * 30 + 4], 8);
+    EXPECT_TRUE(c.Motion());
+    EXPECT_EQ(c.Cells()[4 * 30 + 4], 8);
 }
 
 TEST_F(ControllerTest, OneMotionRecordsFromTheNextStepForTheHoldTime) {
@@ -109,8 +110,8 @@ TEST_F(ControllerTest, OneMotionRecordsFromTheNextStepForTheHoldTime) {
     NextStep();
     m_source.Block(20, 15, 255);
     NextStep();
-    ASSERT_TRUE(c.m_motion);
-    EXPECT_TRUE(c.m_recording);
+    ASSERT_TRUE(c.Motion());
+    EXPECT_TRUE(c.Recording());
     EXPECT_TRUE(m_sound.m_siren);
     EXPECT_EQ(m_sound.m_volume, m_settings->MOTION_VOL);
     EXPECT_TRUE(m_recorder.m_starts.empty()) << "the movie starts one step later";
@@ -119,9 +120,9 @@ TEST_F(ControllerTest, OneMotionRecordsFromTheNextStepForTheHoldTime) {
     NextStep();
     ASSERT_EQ(m_recorder.m_starts.size(), 1u);
     const std::string expected =
-        m_settings->CAPTURE_PTH + "/" + CStillWriter::BaseName(c.m_stampText) + ".wmv";
+        m_settings->CAPTURE_PTH + "/" + CStillWriter::BaseName(c.StampText()) + ".wmv";
     EXPECT_EQ(m_recorder.m_starts[0], expected);
-    EXPECT_EQ(c.m_moviePath, expected);
+    EXPECT_EQ(c.MoviePath(), expected);
     EXPECT_EQ(m_recorder.m_fps, 20);
     EXPECT_EQ(m_recorder.m_frames, 1);
     EXPECT_EQ(m_recorder.m_lastAlpha, 0xFF) << "frames reach the writer on black";
@@ -133,7 +134,7 @@ TEST_F(ControllerTest, OneMotionRecordsFromTheNextStepForTheHoldTime) {
     EXPECT_TRUE(m_mailer.m_reports.empty());
     RunUntil(motionAt + 2300);
     EXPECT_FALSE(m_recorder.m_open);
-    EXPECT_FALSE(c.m_recording);
+    EXPECT_FALSE(c.Recording());
     EXPECT_FALSE(m_sound.m_siren);
     ASSERT_EQ(m_mailer.m_reports.size(), 1u);
     EXPECT_EQ(m_mailer.m_reports[0].moviePath, expected);
@@ -158,7 +159,7 @@ TEST_F(ControllerTest, ContinuousMotionIsCutIntoMoviesOfMaximumLength) {
         if (m_recorder.m_starts.size() != starts)
             startTimes.push_back(m_clock.m_ms);
     }
-    EXPECT_TRUE(c.m_recording);
+    EXPECT_TRUE(c.Recording());
     ASSERT_EQ(startTimes.size(), 4u);
     const std::set<std::string> names(m_recorder.m_starts.begin(), m_recorder.m_starts.end());
     EXPECT_EQ(names.size(), 4u) << "each movie is named after its own start";
@@ -197,23 +198,23 @@ TEST_F(ControllerTest, SwitchTurnsDetectionOffAndOnAndSilencesTheSiren) {
 
     c.ToggleDetection();
     EXPECT_FALSE(m_motionOn);
-    EXPECT_EQ(c.m_armCountdown, m_settings->MOTION_WRM + 1);
+    EXPECT_EQ(c.ArmCountdown(), m_settings->MOTION_WRM + 1);
     EXPECT_FALSE(m_sound.m_siren);
-    EXPECT_TRUE(c.m_firstPass);
+    EXPECT_TRUE(c.FirstPass());
     const int frames = m_recorder.m_frames;
     RunUntil(m_clock.m_ms + 3000);
-    EXPECT_EQ(c.m_armCountdown, m_settings->MOTION_WRM + 1) << "off does not count down";
+    EXPECT_EQ(c.ArmCountdown(), m_settings->MOTION_WRM + 1) << "off does not count down";
     EXPECT_EQ(m_recorder.m_frames, frames) << "the open movie gets no frames while off";
     EXPECT_TRUE(m_recorder.m_open);
     c.KeepCountdownInRange();
-    EXPECT_EQ(c.m_armCountdown, m_settings->MOTION_WRM + 1)
+    EXPECT_EQ(c.ArmCountdown(), m_settings->MOTION_WRM + 1)
         << "the range rule applies only when on";
 
     c.ToggleDetection();
     EXPECT_TRUE(m_motionOn);
-    EXPECT_EQ(c.m_armCountdown, m_settings->MOTION_WRM);
+    EXPECT_EQ(c.ArmCountdown(), m_settings->MOTION_WRM);
     NextStep();
-    EXPECT_EQ(c.m_armCountdown, 0);
+    EXPECT_EQ(c.ArmCountdown(), 0);
     EXPECT_FALSE(m_recorder.m_open) << "the first armed step closes the stale movie";
     EXPECT_EQ(m_mailer.m_reports.size(), 1u);
 }
@@ -238,10 +239,10 @@ TEST_F(ControllerTest, SetupBracketEndsTheCaptureBeforeTheDialogAndRearms) {
     });
     EXPECT_TRUE(ran);
     EXPECT_FALSE(c.SetupOpen());
-    EXPECT_EQ(c.m_armCountdown, m_settings->MOTION_WRM);
+    EXPECT_EQ(c.ArmCountdown(), m_settings->MOTION_WRM);
     // Motion after re-arming starts a new movie with a new name.
     RunUntil(m_clock.m_ms + 1100);
-    ASSERT_EQ(c.m_armCountdown, 0);
+    ASSERT_EQ(c.ArmCountdown(), 0);
     m_source.Block(2, 2, 255);
     NextStep();
     NextStep();
@@ -252,7 +253,7 @@ TEST_F(ControllerTest, SetupBracketEndsTheCaptureBeforeTheDialogAndRearms) {
     // With detection off the dialog leaves it off, whatever it did.
     c.ToggleDetection();
     c.RunSetup([&] { c.ResetDetection(); });
-    EXPECT_EQ(c.m_armCountdown, m_settings->MOTION_WRM + 1);
+    EXPECT_EQ(c.ArmCountdown(), m_settings->MOTION_WRM + 1);
     EXPECT_EQ(m_mailer.m_reports.size(), 2u);
 }
 
@@ -275,7 +276,7 @@ TEST_F(ControllerTest, NoDeviceMeansNoWork) {
     m_source.Fill(0);
     RunUntil(20000);
     EXPECT_EQ(m_source.m_fetches, 0);
-    EXPECT_EQ(c.m_armCountdown, 1);
+    EXPECT_EQ(c.ArmCountdown(), 1);
     EXPECT_TRUE(c.GetCurrentImage().Empty());
     EXPECT_TRUE(m_recorder.m_starts.empty());
 }
@@ -295,7 +296,7 @@ TEST_F(ControllerTest, ACameraLostDuringACaptureEndsItWithItsReport) {
     EXPECT_EQ(m_recorder.m_log.back(), "stop");
     EXPECT_EQ(m_mailer.m_reports.size(), 1u);
     EXPECT_FALSE(m_sound.m_siren);
-    EXPECT_FALSE(c.m_recording);
+    EXPECT_FALSE(c.Recording());
     RunUntil(m_clock.m_ms + 5000);
     EXPECT_EQ(m_mailer.m_reports.size(), 1u) << "one report, not one per tick";
     EXPECT_EQ(m_recorder.m_starts.size(), 1u);
@@ -303,11 +304,11 @@ TEST_F(ControllerTest, ACameraLostDuringACaptureEndsItWithItsReport) {
 
 TEST_F(ControllerTest, TimeStampReadsDayMonthNameYearAndHundredths) {
     m_clock.m_local = CLocalTime{2005, 12, 6, 14, 3, 27, 0, 2, 0};
-    m_clock.m_ms = 415;
+    m_clock.m_ms = 410;
     auto& c = Make();
-    c.StampTime();
-    EXPECT_EQ(c.m_stampText, "06/DEC/05  14:03:27.41");
-    EXPECT_EQ(CStillWriter::BaseName(c.m_stampText), "06-DEC-05  14=03=27=41");
+    NextStep(); // at 415 ms
+    EXPECT_EQ(c.StampText(), "06/DEC/05  14:03:27.41");
+    EXPECT_EQ(CStillWriter::BaseName(c.StampText()), "06-DEC-05  14=03=27=41");
     EXPECT_EQ(std::string(CSurveillanceController::kWatermark).size(), 10u);
 }
 
@@ -348,7 +349,7 @@ TEST_F(ControllerTest, SixteenBitFramesBecomeFullRangeImages) {
     }
     auto& c = Make();
     NextStep();
-    EXPECT_EQ(c.m_depth, 16);
+    EXPECT_EQ(c.Depth(), 16);
     const CFrameImage& image = c.GetCurrentImage();
     ASSERT_FALSE(image.Empty());
     EXPECT_EQ(image.bgrx[0], 0);
