@@ -3,7 +3,6 @@
 #include "setup/SetupPage.h"
 
 #include "app/AppFlags.h"
-#include "app/TagParser.h"
 #include "update/SiteUrls.h"
 #include "update/VersionCheck.h"
 
@@ -60,10 +59,7 @@ void DLG_CheckVersion::RunCheck() {
     if (m_done)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // Its own parser, which never reports a missing tag: the dialog text is
-    // the only report of this check.
-    const CTagParser parser(false);
-    const CVersionCheckResult result = CheckLatestVersion(m_versionUrl, m_status, parser);
+    const CVersionCheckResult result = CheckLatestVersion(m_versionUrl, m_status);
     if (result.newer)
         m_getNew->setEnabled(true);
     m_status->SetStatusText(result.text);
