@@ -77,6 +77,9 @@ TEST_F(UpdateAgainstHttpServer, ErrorPageWithoutTagsCannotBeRead) {
     ASSERT_TRUE(fetcher.Download(VersionUrl(), body));
     EXPECT_EQ(fetcher.StatusCode(), 404);
     EXPECT_NE(body.find("404"), std::string::npos);
+    // A folder named without its slash is sent on to its listing.
+    ASSERT_TRUE(fetcher.Download(server->BaseUrl() + "oculon/download", body));
+    EXPECT_EQ(fetcher.StatusCode(), 200);
     EXPECT_TRUE(messages.m_messages.empty());
 }
 
@@ -86,8 +89,11 @@ TEST_F(UpdateAgainstHttpServer, ProgressTextsFollowTheFetch) {
     const CVersionCheckResult r = Check();
     EXPECT_TRUE(r.newer);
     for (const char* step :
-         {"Connecting to socket address ", "Connected to socket address", "Sending request...",
-          "Request sent", "Response received", "Read 10015 bytes"})
+         {"Resolving name for 127.0.0.1", "Resolved name for 127.0.0.1",
+          "Connecting to socket address ", "Connected to socket address", "Sending request...",
+          "Request sent", "Response received", "Read 10015 bytes",
+          // The server ends the connection after its answer.
+          "Closing the connection to the server", "Connection to the server closed"})
         EXPECT_TRUE(window.Saw(step)) << step;
     // Reads are reported with growing totals, at most 4095 bytes apart.
     int previous = 0;
