@@ -5,6 +5,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <curl/curl.h>
+#include <string>
+#include <string_view>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -35,7 +37,8 @@ curl_socket_t OnOpenSocket(void* data, curlsocktype, curl_sockaddr* address) {
     return fd < 0 ? CURL_SOCKET_BAD : fd;
 }
 
-// Called with the session: a kept-alive connection is closed after the GET.
+// Given the session, not the lookup: a kept-alive connection may close long
+// after its GET, at the next one or when the session goes.
 int OnCloseSocket(void* data, curl_socket_t fd) {
     auto* session = static_cast<CUpdateSession*>(data);
     session->ShowStatus("Closing the connection to the server");
