@@ -4,148 +4,113 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <curl/curl.h>
+#include <string>
+#include <string_view>
 #include <sys/socket.h>
 #include <unistd.h>
 
-struct CUpdateSession::Request {
+namespace {
+
+// Lives for one GET: the name being looked up, for the progress texts.
+struct CLookup {
+    CUpdateSession* session;
     std::string host;
-    const ChunkSink* sink = nullptr;
-    std::string* rawHeaders = nullptr;
-    bool nameResolved = false;
-    bool headerStarted = false;
-    bool headersDone = false;
-    bool requestSent = false;
-    int statusLines = 0;
+    bool resolved = false;
 };
 
-// The library's callbacks, turned into the session's status notifications.
-struct CurlCallbacks {
-    static int ResolverStart(void*, void*, void* data) {
-        auto* self = static_cast<CUpdateSession*>(data);
-        if (self->m_request)
-            self->Notify(CUpdateSession::kResolvingName, self->m_request->host.c_str(),
-                         static_cast<uint32_t>(self->m_request->host.size() + 1));
-        return 0;
-    }
+int OnResolverStart(void*, void*, void* data) {
+    const auto* lookup = static_cast<CLookup*>(data);
+    lookup->session->ShowStatus("Resolving name for %s", lookup->host.c_str());
+    return 0;
+}
 
-    static curl_socket_t OpenSocket(void* data, curlsocktype, curl_sockaddr* address) {
-        auto* self = static_cast<CUpdateSession*>(data);
-        if (CUpdateSession::Request* r = self->m_request) {
-            if (!r->nameResolved) {
-                r->nameResolved = true;
-                self->Notify(CUpdateSession::kNameResolved, r->host.c_str(),
-                             static_cast<uint32_t>(r->host.size() + 1));
-            }
-            self->Notify(CUpdateSession::kConnectingToServer, &address->addr, address->addrlen);
+curl_socket_t OnOpenSocket(void* data, curlsocktype, curl_sockaddr* address) {
+    auto* lookup = static_cast<CLookup*>(data);
+    // Each address tried gets a socket; the name was resolved once.
+    if (!lookup->resolved) {
+        lookup->resolved = true;
+        lookup->session->ShowStatus("Resolved name for %s", lookup->host.c_str());
+    }
+    lookup->session->ShowStatus("Connecting to socket address ");
+    const int fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    return fd < 0 ? CURL_SOCKET_BAD : fd;
+}
+
+// Given the session, not the lookup: a kept-alive connection may close long
+// after its GET, at the next one or when the session goes.
+int OnCloseSocket(void* data, curl_socket_t fd) {
+    auto* session = static_cast<CUpdateSession*>(data);
+    session->ShowStatus("Closing the connection to the server");
+    const int rc = ::close(fd);
+    session->ShowStatus("Connection to the server closed");
+    return rc;
+}
+
+int OnPrereq(void* data, char*, char*, int, int) {
+    auto* session = static_cast<CUpdateSession*>(data);
+    session->ShowStatus("Connected to socket address");
+    session->ShowStatus("Sending request...");
+    return CURL_PREREQFUNC_OK;
+}
+
+// The only hook that sees the request leave.
+int OnDebug(CURL*, curl_infotype type, char*, size_t, void* data) {
+    if (type == CURLINFO_HEADER_OUT)
+        static_cast<CUpdateSession*>(data)->ShowStatus("Request sent");
+    return 0;
+}
+
+size_t OnHeader(char* buffer, size_t size, size_t count, void* data) {
+    const std::string_view line(buffer, size * count);
+    if (line == "\r\n" || line == "\n")
+        static_cast<CUpdateSession*>(data)->ShowStatus("Response received");
+    return size * count;
+}
+
+size_t OnWrite(char* buffer, size_t size, size_t count, void* data) {
+    const auto& sink = *static_cast<const CUpdateSession::ChunkSink*>(data);
+    return sink(buffer, size * count) ? size * count : 0;
+}
+
+std::string HostOf(const std::string& url) {
+    std::string host;
+    if (CURLU* parts = curl_url()) {
+        char* name = nullptr;
+        if (curl_url_set(parts, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+            curl_url_get(parts, CURLUPART_HOST, &name, 0) == CURLUE_OK) {
+            host = name;
+            curl_free(name);
         }
-        const int fd =
-            ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
-        return fd < 0 ? CURL_SOCKET_BAD : fd;
+        curl_url_cleanup(parts);
     }
+    return host;
+}
 
-    static int CloseSocket(void* data, curl_socket_t fd) {
-        auto* self = static_cast<CUpdateSession*>(data);
-        self->Notify(CUpdateSession::kClosingConnection);
-        const int rc = ::close(fd);
-        self->Notify(CUpdateSession::kConnectionClosed);
-        return rc;
-    }
+} // namespace
 
-    static int Prereq(void* data, char*, char*, int, int) {
-        auto* self = static_cast<CUpdateSession*>(data);
-        self->Notify(CUpdateSession::kConnectedToServer);
-        self->Notify(CUpdateSession::kSendingRequest);
-        return CURL_PREREQFUNC_OK;
-    }
-
-    static int Debug(CURL*, curl_infotype type, char*, size_t, void* data) {
-        auto* self = static_cast<CUpdateSession*>(data);
-        if (type == CURLINFO_HEADER_OUT && self->m_request && !self->m_request->requestSent) {
-            self->m_request->requestSent = true;
-            self->Notify(CUpdateSession::kRequestSent);
-        }
-        return 0;
-    }
-
-    static size_t Header(char* buffer, size_t size, size_t count, void* data) {
-        auto* self = static_cast<CUpdateSession*>(data);
-        const size_t bytes = size * count;
-        CUpdateSession::Request* r = self->m_request;
-        if (!r)
-            return bytes;
-        const std::string_view line(buffer, bytes);
-        if (line.starts_with("HTTP/")) {
-            // A further status line means the previous response sent us on.
-            if (r->statusLines++ > 0)
-                self->Notify(CUpdateSession::kRedirect);
-            r->rawHeaders->clear();
-            r->headersDone = false;
-            r->requestSent = false;
-        }
-        if (!r->headerStarted) {
-            r->headerStarted = true;
-            self->Notify(CUpdateSession::kReceivingResponse);
-        }
-        r->rawHeaders->append(line);
-        if (line == "\r\n" || line == "\n") {
-            r->headersDone = true;
-            self->Notify(CUpdateSession::kResponseReceived);
-        }
-        return bytes;
-    }
-
-    static size_t Write(char* buffer, size_t size, size_t count, void* data) {
-        auto* self = static_cast<CUpdateSession*>(data);
-        const size_t bytes = size * count;
-        CUpdateSession::Request* r = self->m_request;
-        if (!r || !r->sink)
-            return bytes;
-        return (*r->sink)(buffer, bytes) ? bytes : 0;
-    }
-};
-
-CUpdateSession::CUpdateSession(std::string agent, uintptr_t context)
-    : m_agent(std::move(agent)), m_context(context) {
+CUpdateSession::CUpdateSession(IStatusWindow* statusWindow, long receiveTimeoutMs)
+    : m_pStatusWnd(statusWindow), m_receiveTimeoutMs(receiveTimeoutMs) {
     static const bool globalReady = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     if (globalReady)
         m_curl = curl_easy_init();
 }
 
 CUpdateSession::~CUpdateSession() {
-    // Closing the connection reports to a window that may be gone by now.
-    m_callbackOn = false;
+    // Closing a kept connection reports to a window that may be gone by now.
     m_pStatusWnd = nullptr;
     if (m_curl)
         curl_easy_cleanup(static_cast<CURL*>(m_curl));
 }
 
-CUpdateSession::Result CUpdateSession::Get(const std::string& url, const ChunkSink& sink,
-                                           std::string& rawHeaders) {
-    Result result;
-    rawHeaders.clear();
+CUpdateSession::CResult CUpdateSession::Get(const std::string& url, const ChunkSink& sink) {
+    CResult result;
     if (!m_curl) {
         result.error = "The internet session is not open";
         return result;
     }
     CURL* curl = static_cast<CURL*>(m_curl);
-    curl_easy_reset(curl);
-
-    Request request;
-    request.sink = &sink;
-    request.rawHeaders = &rawHeaders;
-    if (CURLU* parts = curl_url()) {
-        char* host = nullptr;
-        if (curl_url_set(parts, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
-            curl_url_get(parts, CURLUPART_HOST, &host, 0) == CURLUE_OK) {
-            request.host = host;
-            curl_free(host);
-        }
-        curl_url_cleanup(parts);
-    }
-
-    char errorBuffer[CURL_ERROR_SIZE] = {};
+    CLookup lookup{this, HostOf(url)};
     // A cached copy could hide a new release: always ask the server itself.
     curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
     headers = curl_slist_append(headers, "Pragma: no-cache");
@@ -155,53 +120,42 @@ CUpdateSession::Result CUpdateSession::Get(const std::string& url, const ChunkSi
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, m_agent.c_str());
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, "Oculon");
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 4095L);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
     if (m_receiveTimeoutMs > 0) {
         // The library measures stalls in whole seconds: at least one.
-        const long seconds = (m_receiveTimeoutMs + 999) / 1000;
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, seconds);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, (m_receiveTimeoutMs + 999) / 1000);
         curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, m_receiveTimeoutMs);
     }
-    curl_easy_setopt(curl, CURLOPT_RESOLVER_START_FUNCTION, &CurlCallbacks::ResolverStart);
-    curl_easy_setopt(curl, CURLOPT_RESOLVER_START_DATA, this);
-    curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &CurlCallbacks::OpenSocket);
-    curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, this);
-    curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, &CurlCallbacks::CloseSocket);
+    curl_easy_setopt(curl, CURLOPT_RESOLVER_START_FUNCTION, &OnResolverStart);
+    curl_easy_setopt(curl, CURLOPT_RESOLVER_START_DATA, &lookup);
+    curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &OnOpenSocket);
+    curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &lookup);
+    curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, &OnCloseSocket);
     curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, this);
-    curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &CurlCallbacks::Prereq);
+    curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &OnPrereq);
     curl_easy_setopt(curl, CURLOPT_PREREQDATA, this);
     // Verbose only so that the debug hook sees the request go out; it prints nothing.
-    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, &CurlCallbacks::Debug);
+    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, &OnDebug);
     curl_easy_setopt(curl, CURLOPT_DEBUGDATA, this);
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &CurlCallbacks::Header);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &OnHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CurlCallbacks::Write);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnWrite);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
 
-    m_request = &request;
-    Notify(kHandleCreated);
     const CURLcode code = curl_easy_perform(curl);
-    m_request = nullptr;
-    curl_slist_free_all(headers);
-    // The handle must not point at the stack buffers once this call returns.
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
-
-    result.headersReceived = request.headersDone;
-    if (code == CURLE_OK) {
-        result.ok = true;
+    result.ok = code == CURLE_OK;
+    if (result.ok)
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
-    } else {
-        result.error = errorBuffer[0] ? errorBuffer : curl_easy_strerror(code);
-        while (!result.error.empty() && result.error.back() == '\n')
-            result.error.pop_back();
-    }
+    else
+        result.error = curl_easy_strerror(code);
+    // The handle must not keep pointers to what ends with this call; its
+    // connection stays for the next GET.
+    curl_easy_reset(curl);
+    curl_slist_free_all(headers);
     return result;
 }
 
@@ -214,67 +168,4 @@ void CUpdateSession::ShowStatus(const char* format, ...) {
     m_lastStatus = buffer;
     if (m_pStatusWnd)
         m_pStatusWnd->SetStatusText(m_lastStatus);
-}
-
-void CUpdateSession::Notify(uint32_t status, const void* information, uint32_t length) {
-    if (m_callbackOn)
-        OnStatusCallback(m_context, status, information, length);
-}
-
-void CUpdateSession::OnStatusCallback(uintptr_t, uint32_t status, const void* information,
-                                      uint32_t length) {
-    // The name arrives as text; never trust it to be terminated.
-    auto text = [&] {
-        if (!information)
-            return std::string();
-        const auto* chars = static_cast<const char*>(information);
-        return std::string(chars, strnlen(chars, length));
-    };
-    switch (status) {
-    case kResolvingName:
-        ShowStatus("Resolving name for %s", text().c_str());
-        break;
-    case kNameResolved:
-        ShowStatus("Resolved name for %s", text().c_str());
-        break;
-    case kConnectingToServer:
-        ShowStatus("Connecting to socket address ");
-        break;
-    case kConnectedToServer:
-        ShowStatus("Connected to socket address");
-        break;
-    case kSendingRequest:
-        ShowStatus("Sending request...");
-        break;
-    case kRequestSent:
-        ShowStatus("Request sent");
-        break;
-    case kReceivingResponse:
-    case kHandleCreated:
-        break;
-    case kResponseReceived:
-        ShowStatus("Response received");
-        break;
-    case kClosingConnection:
-        ShowStatus("Closing the connection to the server");
-        break;
-    case kConnectionClosed:
-        ShowStatus("Connection to the server closed");
-        break;
-    case kRedirect:
-        ShowStatus("%s", "");
-        break;
-    case kRequestComplete:
-        if (information && length == 8) {
-            uint32_t values[2];
-            std::memcpy(values, information, sizeof values);
-            ShowStatus("Request complete, dwResult = %8.8X, dwError = %8.8X", values[0], values[1]);
-        } else {
-            ShowStatus("Request complete");
-        }
-        break;
-    default:
-        ShowStatus("Unknown status: %d", static_cast<int>(status));
-        break;
-    }
 }

@@ -31,13 +31,13 @@ bool IsNewerVersion(float version) {
     return version > kThreshold;
 }
 
-CVersionCheckResult EvaluateVersionFile(bool downloaded, std::string_view body,
-                                        const CTagParser& parser) {
+CVersionCheckResult EvaluateVersionFile(bool downloaded, std::string_view body) {
     CVersionCheckResult result;
     if (!downloaded) {
         result.text = kVersionNoContactText;
         return result;
     }
+    const CTagParser parser(false); // the dialog's text is the only report
     const std::string tagged = parser.GetTagged(body, "<VER>", "</VER>");
     if (tagged.empty()) {
         result.text = kVersionUnreadableText;
@@ -49,15 +49,10 @@ CVersionCheckResult EvaluateVersionFile(bool downloaded, std::string_view body,
     return result;
 }
 
-CVersionCheckResult CheckLatestVersion(const std::string& url, IStatusWindow* statusWindow,
-                                       const CTagParser& parser) {
+CVersionCheckResult CheckLatestVersion(const std::string& url, IStatusWindow* statusWindow) {
     CWebFetcher fetcher;
     fetcher.SetReceiveTimeout(kVersionReceiveTimeoutMs);
     std::string body;
-    bool downloaded = fetcher.OpenSession(nullptr, statusWindow);
-    if (downloaded)
-        downloaded = fetcher.Download(url, body, nullptr, statusWindow);
-    CVersionCheckResult result = EvaluateVersionFile(downloaded, body, parser);
-    fetcher.CloseSession();
-    return result;
+    const bool downloaded = fetcher.OpenSession(statusWindow) && fetcher.Download(url, body);
+    return EvaluateVersionFile(downloaded, body);
 }

@@ -2,7 +2,6 @@
 #include <string>
 #include <string_view>
 
-class CTagParser;
 class IStatusWindow;
 
 // The texts of the version-check dialog; line breaks are single carriage returns.
@@ -28,11 +27,10 @@ struct CVersionCheckResult {
     std::string text;     // what the dialog shows
 };
 
-// The verdict for a finished download; `parser` must not report misses.
-CVersionCheckResult EvaluateVersionFile(bool downloaded, std::string_view body,
-                                        const CTagParser& parser);
+// The verdict for a finished download. A missing tag is reported by nothing
+// but the verdict's text.
+CVersionCheckResult EvaluateVersionFile(bool downloaded, std::string_view body);
 
 // The whole check: fetches `url` with the receive timeout, writing progress
 // into `statusWindow` (may be null), and evaluates what came back.
-CVersionCheckResult CheckLatestVersion(const std::string& url, IStatusWindow* statusWindow,
-                                       const CTagParser& parser);
+CVersionCheckResult CheckLatestVersion(const std::string& url, IStatusWindow* statusWindow);

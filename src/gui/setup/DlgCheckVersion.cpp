@@ -2,7 +2,6 @@
 
 #include "setup/SetupPage.h"
 
-#include "app/TagParser.h"
 #include "update/SiteUrls.h"
 #include "update/VersionCheck.h"
 
@@ -59,10 +58,7 @@ void DLG_CheckVersion::RunCheck() {
     if (m_done)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // Its own parser, which never reports a missing tag: the dialog text is
-    // the only report of this check.
-    const CTagParser parser(false);
-    const CVersionCheckResult result = CheckLatestVersion(m_versionUrl, m_status, parser);
+    const CVersionCheckResult result = CheckLatestVersion(m_versionUrl, m_status);
     if (result.newer)
         m_getNew->setEnabled(true);
     m_status->SetStatusText(result.text);

@@ -4,7 +4,6 @@
 #include "HttpFolderServer.h"
 #include "RecordingSinks.h"
 #include "TempDir.h"
-#include "app/TagParser.h"
 #include "update/StatusWindow.h"
 #include "update/VersionCheck.h"
 #include "update/WebFetcher.h"
@@ -43,9 +42,7 @@ protected:
     }
     CVersionCheckResult Check(const std::string& file) {
         WriteFileBytes(m_site.File("oculon/download/ver.txt"), file);
-        const CTagParser parser(false);
-        return CheckLatestVersion(m_server->BaseUrl() + "oculon/download/ver.txt", &m_status,
-                                  parser);
+        return CheckLatestVersion(m_server->BaseUrl() + "oculon/download/ver.txt", &m_status);
     }
 
     CRecordingMessageSink m_messages;

@@ -1,6 +1,5 @@
 #include "RecordingSinks.h"
 #include "app/ProgramVersion.h"
-#include "app/TagParser.h"
 #include "update/SiteUrls.h"
 #include "update/VersionCheck.h"
 
@@ -15,8 +14,7 @@ const std::string kOwnVersionText =
     "You already have the latest version: V2.07\r\rCheck this screen later...";
 
 CVersionCheckResult Evaluate(std::string_view body) {
-    const CTagParser parser(false);
-    return EvaluateVersionFile(true, body, parser);
+    return EvaluateVersionFile(true, body);
 }
 
 TEST(VersionCheckVerdict, VersionsUpToOwnPlusHalfAHundredthAreNotNewer) {
@@ -54,8 +52,7 @@ TEST(VersionCheckVerdict, MissingTagsAndFailedDownload) {
     for (const char* body :
          {"", "<html>404</html>", "<VER></VER>", "<VER>2.08", "2.08</VER>", "</VER><VER>"})
         EXPECT_EQ(Evaluate(body).text, unreadable) << body;
-    const CTagParser parser(false);
-    const CVersionCheckResult failed = EvaluateVersionFile(false, "<VER>9.0</VER>", parser);
+    const CVersionCheckResult failed = EvaluateVersionFile(false, "<VER>9.0</VER>");
     EXPECT_FALSE(failed.newer);
     EXPECT_EQ(failed.text, "Unable to contact server!\r\rCheck this screen later...");
     EXPECT_TRUE(sink.m_messages.empty());
