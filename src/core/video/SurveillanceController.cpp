@@ -85,6 +85,7 @@ void CSurveillanceController::Step(int64_t now) {
     m_services.source->GetFrame(m_pixels, true);
     if (!m_pixels)
         return;
+    m_frameSequence = m_services.source->FrameSequence();
     // The frame buffer holds the working depth of the capture.
     const int depth = m_services.source->Depth();
     m_depth = depth == 16 ? 16 : 32;
@@ -221,7 +222,7 @@ void CSurveillanceController::RecordStep() {
 }
 
 bool CSurveillanceController::SaveStill(int n) {
-    if (!m_stills.Wanted(n, m_settings, m_pixels)) {
+    if (!m_stills.Wanted(n, m_settings, m_frameSequence)) {
         // No still of this movie exists: the mail must not attach an older one.
         if (n == 1) {
             m_stillDir.clear();
