@@ -50,8 +50,7 @@ void CSurveillanceController::OnSourceLost() {
     // the movie and send its report now, and stop the siren.
     if (!m_recording && !CaptureInProgress())
         return;
-    if (CaptureInProgress())
-        EndCapture();
+    EndCaptureInProgress();
     m_recording = false;
     m_motion = false;
     if (m_services.sound)
@@ -272,16 +271,27 @@ void CSurveillanceController::ToggleDetection() {
         m_armCountdown = arm_countdown::Off(m_settings.MOTION_WRM);
         if (m_services.sound)
             m_services.sound->SetSiren(false);
+        // No frame will reach the movie while off: its report goes now, with
+        // the time it really ended.
+        EndCaptureInProgress();
     }
     m_firstPass = true;
+}
+
+void CSurveillanceController::EndCaptureForClose() {
+    EndCaptureInProgress();
+}
+
+void CSurveillanceController::EndCaptureInProgress() {
+    if (CaptureInProgress())
+        EndCapture();
 }
 
 void CSurveillanceController::RunSetup(const std::function<void()>& runDialog) {
     g_bModalOpen = true;
     if (m_services.sound)
         m_services.sound->SetSiren(false);
-    if (CaptureInProgress())
-        EndCapture();
+    EndCaptureInProgress();
     if (runDialog)
         runDialog();
     g_bModalOpen = false;

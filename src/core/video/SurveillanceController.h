@@ -54,12 +54,16 @@ public:
     // The main window's timer part that runs even while a dialog is up: with
     // detection on, a countdown outside 0..MOTION_WRM is pulled back to MOTION_WRM.
     void KeepCountdownInRange();
-    // The detection on/off button: inverts the switch and restarts or stops arming.
+    // The detection on/off button: inverts the switch and restarts or stops
+    // arming; switching off ends a capture in progress with its report.
     void ToggleDetection();
     // The setup bracket: pauses the steps, silences the siren, ends a capture in
     // progress (with its mail), runs `runDialog` (whose OK path saves the
     // settings and calls ResetDetection), then resumes.
     void RunSetup(const std::function<void()>& runDialog);
+    // The start of the close: ends a capture in progress with its report, so
+    // that the close waits for that mail like any other.
+    void EndCaptureForClose();
     // Every marker fades by one step; the video window calls it once per paint.
     void AgeMarkers() { CMotionDetector::AgeMarks(m_cells.data()); }
 
@@ -101,6 +105,7 @@ private:
     void Step(int64_t now);
     void BuildImage();
     void EndCapture();
+    void EndCaptureInProgress(); // EndCapture when a capture is in progress
     void OnSourceLost();
     bool CaptureInProgress() const;
 

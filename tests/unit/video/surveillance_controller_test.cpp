@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
 
 namespace {
@@ -209,8 +210,8 @@ TEST_F(ControllerTest, SwitchTurnsDetectionOffAndOnAndSilencesTheSiren) {
     const int frames = m_recorder.m_frames;
     RunUntil(m_clock.m_ms + 3000);
     EXPECT_EQ(c.ArmCountdown(), m_settings->MOTION_WRM + 1) << "off does not count down";
-    EXPECT_EQ(m_recorder.m_frames, frames) << "the open movie gets no frames while off";
-    EXPECT_TRUE(m_recorder.m_open);
+    EXPECT_EQ(m_recorder.m_frames, frames) << "no frames while off";
+    EXPECT_FALSE(m_recorder.m_open) << "switching off ended the movie";
     c.KeepCountdownInRange();
     EXPECT_EQ(c.ArmCountdown(), m_settings->MOTION_WRM + 1)
         << "the range rule applies only when on";
@@ -220,8 +221,45 @@ TEST_F(ControllerTest, SwitchTurnsDetectionOffAndOnAndSilencesTheSiren) {
     EXPECT_EQ(c.ArmCountdown(), m_settings->MOTION_WRM);
     NextStep();
     EXPECT_EQ(c.ArmCountdown(), 0);
-    EXPECT_FALSE(m_recorder.m_open) << "the first armed step closes the stale movie";
-    EXPECT_EQ(m_mailer.m_reports.size(), 1u);
+    EXPECT_FALSE(m_recorder.m_open);
+    EXPECT_EQ(m_mailer.m_reports.size(), 1u) << "the one report went at the switch";
+}
+
+TEST_F(ControllerTest, SwitchingOffOrClosingEndsTheCaptureWithItsReportAtOnce) {
+    CAppObjects objects;
+    const std::pair<const char*, std::function<void(CSurveillanceController&)>> ends[] = {
+        {"switch off", [](CSurveillanceController& c) { c.ToggleDetection(); }},
+        {"close",
+         [&](CSurveillanceController& c) {
+             objects.m_pController = &c;
+             g_bCloseRequested = true;
+             objects.MainTick(m_clock);
+             objects.MainTick(m_clock);
+         }},
+    };
+    uint8_t level = 0;
+    for (const auto& [name, end] : ends) {
+        SCOPED_TRACE(name);
+        m_recorder = CFakeRecorder{};
+        m_mailer = CFakeMailer{};
+        m_motionOn = true;
+        auto& c = Make();
+        NextStep();
+        NextStep();
+        m_source.Block(3, 3, level ^= 0xFF);
+        NextStep();
+        NextStep();
+        ASSERT_TRUE(m_recorder.m_open);
+        const std::string endedAt = c.StampText();
+        m_clock.Advance(20); // between two steps
+        end(c);
+        EXPECT_FALSE(m_recorder.m_open);
+        ASSERT_EQ(m_mailer.m_reports.size(), 1u);
+        EXPECT_EQ(m_mailer.m_reports[0].moviePath, m_recorder.m_starts.at(0));
+        EXPECT_EQ(m_mailer.m_reports[0].stampText, endedAt);
+        objects.m_pController = nullptr;
+        g_bCloseRequested = false;
+    }
 }
 
 TEST_F(ControllerTest, SetupBracketEndsTheCaptureBeforeTheDialogAndRearms) {
