@@ -35,12 +35,19 @@ void CSurveillanceController::OnSurveillanceTick() {
         return;
     m_busy = true;
     const int64_t now = m_clock.SteadyMs();
-    if (now - m_lastStepMs > m_stepIntervalMs) {
-        m_lastStepMs = now;
+    const int64_t nowUs = now * 1000;
+    if (nowUs >= m_nextStepUs) {
+        const int64_t due = m_nextStepUs;
         if (m_services.source && m_services.source->IsRunning())
             Step(now);
         else
             OnSourceLost();
+        // Steps keep to a grid of deadlines, so a movie gets its rate of
+        // frames a second however the polling ticks fall. After a stall the
+        // grid starts again from now rather than catching up in a burst.
+        m_nextStepUs = due + m_stepIntervalUs;
+        if (nowUs - due > m_stepIntervalUs)
+            m_nextStepUs = nowUs + m_stepIntervalUs;
     }
     m_busy = false;
 }
@@ -104,17 +111,17 @@ void CSurveillanceController::Step(int64_t now) {
 
     if (m_motion) {
         m_holdUntilMs = now + static_cast<int64_t>(m_settings.CAPTURE_MIN_S) * 1000;
-        m_stepIntervalMs = 1000 / captureRate;
+        m_stepIntervalUs = 1'000'000 / captureRate;
         m_recording = true;
         if (m_services.sound) {
             m_services.sound->SetVolume(m_settings.MOTION_VOL);
             m_services.sound->SetSiren(true);
         }
     } else if (now < m_holdUntilMs) {
-        m_stepIntervalMs = 1000 / captureRate;
+        m_stepIntervalUs = 1'000'000 / captureRate;
         m_recording = true;
     } else {
-        m_stepIntervalMs = 1000 / motionRate;
+        m_stepIntervalUs = 1'000'000 / motionRate;
         m_recording = false;
         if (m_services.sound)
             m_services.sound->SetSiren(false);
@@ -194,7 +201,7 @@ void CSurveillanceController::EndCapture() {
 void CSurveillanceController::RecordStep() {
     if (m_image.Empty() || m_armCountdown != 0)
         return;
-    const int64_t wallNow = m_clock.WallSeconds();
+    const int64_t now = m_clock.SteadyMs();
     if (m_recording != m_previousRecording) {
         if (m_recording) {
             m_previousRecording = true;
@@ -203,7 +210,7 @@ void CSurveillanceController::RecordStep() {
             if (m_services.recorder)
                 m_services.recorder->Start(m_moviePath, m_settings.CAPTURE_FPS);
             m_frameNumber = 1;
-            m_movieStart = wallNow;
+            m_movieStartMs = now;
         } else {
             EndCapture();
         }
@@ -216,7 +223,12 @@ void CSurveillanceController::RecordStep() {
     }
     SaveStill(m_frameNumber);
     ++m_frameNumber;
-    if (m_settings.CAPTURE_MAX_S > 0 && wallNow - m_movieStart >= m_settings.CAPTURE_MAX_S)
+    // The movie lasts from its first frame to the end of this one, by the
+    // steady clock: a cut movie plays CAPTURE_MAX_S seconds, not whatever
+    // whole clock seconds it happened to span.
+    const int64_t lastedUs = (now - m_movieStartMs) * 1000 + m_stepIntervalUs;
+    if (m_settings.CAPTURE_MAX_S > 0 &&
+        lastedUs >= static_cast<int64_t>(m_settings.CAPTURE_MAX_S) * 1'000'000)
         EndCapture();
 }
 

@@ -45,8 +45,9 @@ public:
     // window repaints at once from it). The headless runner sets none.
     void SetRepaintHook(std::function<void()> hook) { m_repaint = std::move(hook); }
 
-    // One step of the main timer: does work only when the step interval has
-    // passed (1000 / MOTION_FPS ms while watching, 1000 / CAPTURE_FPS while recording).
+    // One tick of the main timer: runs a step when its deadline has come. Steps
+    // are 1000 / MOTION_FPS ms apart while watching and 1000 / CAPTURE_FPS ms
+    // while recording, on average exactly, so movies play at real speed.
     void OnSurveillanceTick();
     // Re-arm: clears the detector's marks, stops an open movie (no mail),
     // silences the siren and restarts the countdown from MOTION_WRM.
@@ -138,14 +139,14 @@ private:
     uint64_t m_frameSequence = 0; // the source's number for that frame
     bool m_imageFailed = false;
 
-    int64_t m_stepIntervalMs = 1;
-    int64_t m_lastStepMs = 0;
+    int64_t m_stepIntervalUs = 1000; // microseconds: 1000 / rate ms is seldom whole
+    int64_t m_nextStepUs = 0;        // deadline of the next step
     int64_t m_holdUntilMs = 0;
     int64_t m_lastSecond = -1;
     int m_previousCountdown = 0;
     bool m_previousRecording = false;
     int m_frameNumber = 1;
-    int64_t m_movieStart = 0;
+    int64_t m_movieStartMs = 0; // steady clock at the movie's first frame
     bool m_busy = false;
 };
 

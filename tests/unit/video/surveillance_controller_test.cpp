@@ -144,9 +144,9 @@ TEST_F(ControllerTest, OneMotionRecordsFromTheNextStepForTheHoldTime) {
     EXPECT_FALSE(m_sound.m_siren);
     ASSERT_EQ(m_mailer.m_reports.size(), 1u);
     EXPECT_EQ(m_mailer.m_reports[0].moviePath, expected);
-    // About two seconds of frames at 20 per second (a step every 55 ms of 5 ms ticks).
-    EXPECT_GE(m_recorder.m_frames * 55, 1800);
-    EXPECT_LE(m_recorder.m_frames * 55, 2100);
+    // About two seconds of frames at 20 per second (a step every 50 ms).
+    EXPECT_GE(m_recorder.m_frames * 50, 1800);
+    EXPECT_LE(m_recorder.m_frames * 50, 2100);
     RunUntil(motionAt + 6000);
     EXPECT_EQ(m_mailer.m_reports.size(), 1u);
     EXPECT_EQ(m_recorder.m_starts.size(), 1u);
@@ -177,6 +177,37 @@ TEST_F(ControllerTest, ContinuousMotionIsCutIntoMoviesOfMaximumLength) {
     for (size_t i = 0; i < 3; ++i)
         EXPECT_EQ(m_mailer.m_reports[i].moviePath, m_recorder.m_starts[i]);
     EXPECT_EQ(m_recorder.m_log[1], "stop") << "a mail follows each stop";
+}
+
+TEST_F(ControllerTest, CutMoviesHoldTheirLengthAtTheCaptureRateWhateverTheTicks) {
+    struct Case {
+        int fps;
+        int64_t tickMs;
+    };
+    for (const Case& k : {Case{20, 5}, Case{60, 5}, Case{20, 7}, Case{60, 3}}) {
+        SCOPED_TRACE(::testing::Message() << k.fps << " fps, ticks of " << k.tickMs << " ms");
+        m_settings->CAPTURE_FPS = k.fps;
+        m_settings->CAPTURE_MAX_S = 10;
+        m_recorder = CFakeRecorder{};
+        Make();
+        const int64_t end = m_clock.m_ms + 30000;
+        while (m_recorder.m_log.size() < 2 && m_clock.m_ms < end) { // until the first cut
+            m_source.Fill(m_source.m_fetches % 2 ? 0 : 255);        // each step sees motion
+            m_clock.Advance(k.tickMs);
+            m_controller->OnSurveillanceTick();
+        }
+        EXPECT_NEAR(m_recorder.m_frames, 10 * k.fps, 0.03 * 10 * k.fps);
+    }
+}
+
+TEST_F(ControllerTest, AStallIsNotMadeUpByABurstOfSteps) {
+    Make();
+    NextStep();
+    m_clock.Advance(3000); // the process was held up
+    NextStep();
+    const int fetches = m_source.m_fetches;
+    RunUntil(m_clock.m_ms + 1000);
+    EXPECT_EQ(m_source.m_fetches - fetches, m_settings->MOTION_FPS);
 }
 
 TEST_F(ControllerTest, MotionWithinTheHoldTimeKeepsOneMovie) {
