@@ -98,8 +98,7 @@ void BM_JpegEncode50(benchmark::State& state) {
 BENCHMARK(BM_JpegEncode50);
 
 // A camera whose two alternating pictures differ in a 64 x 64 patch (so every
-// step sees motion) that also covers the stills' repeat sample, as a moving
-// object in a still scene would.
+// step sees motion), as a moving object in a still scene would.
 class CBenchSource : public IFrameSource {
 public:
     CBenchSource() : m_frames{Scene(5), Scene(5)}, m_buffer(kFrameBufferSize) {
@@ -111,18 +110,22 @@ public:
     }
     bool IsRunning() const override { return true; }
     int GetFrame(uint8_t*& pixels, bool fetch) override {
-        if (fetch)
+        if (fetch) {
             std::memcpy(m_buffer.data() + kFrameHeaderSize, m_frames[m_next ^= 1].data(),
                         kPixelBytes);
+            ++m_sequence;
+        }
         pixels = m_buffer.data() + kFrameHeaderSize;
         return static_cast<int>(m_buffer.size());
     }
     int Depth() const override { return 32; }
+    uint64_t FrameSequence() const override { return m_sequence; }
 
 private:
     std::vector<uint8_t> m_frames[2];
     std::vector<uint8_t> m_buffer;
     int m_next = 0;
+    uint64_t m_sequence = 0;
 };
 
 class CStepClock : public IClock {

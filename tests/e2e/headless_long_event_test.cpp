@@ -37,8 +37,7 @@ TEST(HeadlessLongEvent, ThirtyTwoSecondsOfMotionGiveFourMoviesAndFourMails) {
     ASSERT_GT(sink.Port(), 0) << "the aiosmtpd sink did not start";
 
     // A box moving from second 2 to second 34 and a one-second hold: about
-    // 33 s of recording, more than three cuts of at most 10 s can hold and
-    // less than four of at least 9 s (the cut counts whole clock seconds).
+    // 33 s of recording, three cuts of 10 s and a last movie of about 3 s.
     CHeadlessHome home("Hall|" + MovingBoxScene(10, 2, 34) + "\n",
                        "MOTION_WRM=1\nCAPTURE_FPS=" + std::to_string(kFps) +
                            "\nCAPTURE_MIN_S=1\nCAPTURE_MAX_S=" + std::to_string(kMaxSeconds) +
@@ -98,9 +97,11 @@ TEST(HeadlessLongEvent, ThirtyTwoSecondsOfMotionGiveFourMoviesAndFourMails) {
         const int frames = std::stoi(ends[i].substr(blank + 1));
         totalFrames += frames;
         if (i < 3) {
-            // Cut after 9 to 10 clock seconds at no more than the capture rate.
+            // Cut after ten seconds at the capture rate, and they play ten seconds.
             EXPECT_LE(frames, (kMaxSeconds + 1) * kFps);
             EXPECT_GE(frames, (kMaxSeconds - 1) * kFps / 2);
+            EXPECT_NEAR(frames, kMaxSeconds * kFps, 0.03 * kMaxSeconds * kFps);
+            EXPECT_NEAR(ProbeMovie(starts[i]).duration, kMaxSeconds, 0.03 * kMaxSeconds);
         }
         ASSERT_NO_FATAL_FAILURE(ExpectPlayableMovie(starts[i], frames, kFps));
         EXPECT_EQ(JpegSize(stillCopy[i]), std::make_pair(320, 240));

@@ -35,6 +35,7 @@ struct FakeSource : IFrameSource {
         return static_cast<int>(buffer.size());
     }
     int Depth() const override { return 32; }
+    uint64_t FrameSequence() const override { return 1; }
     bool running = true;
     std::vector<uint8_t> buffer = std::vector<uint8_t>(kFrameBufferSize, 0);
 };

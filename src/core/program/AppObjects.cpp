@@ -82,8 +82,11 @@ bool CAppObjects::MainTick(const IClock& clock) {
         m_pController->KeepCountdownInRange();
     if (ModalOpen())
         return false;
-    if (m_bCloseRequested)
+    if (m_bCloseRequested) {
+        if (m_pController) // no step will come to end a capture in progress
+            m_pController->EndCaptureForClose();
         return DeferredCloseTick(clock);
+    }
     if (m_pController)
         m_pController->OnSurveillanceTick();
     return false;

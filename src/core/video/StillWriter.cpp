@@ -3,16 +3,11 @@
 #include "app/AppSettings.h"
 
 #include <cstdio>
-#include <cstring>
 
-bool CStillWriter::Wanted(int n, const CAppSettings& s, const uint8_t* framePixels) {
-    bool repeated = false;
-    if (framePixels) {
-        const uint8_t* sample = framePixels + kSampleOffset;
-        repeated = m_haveSample && std::memcmp(m_sample.data(), sample, kSampleSize) == 0;
-        std::memcpy(m_sample.data(), sample, kSampleSize);
-        m_haveSample = true;
-    }
+bool CStillWriter::Wanted(int n, const CAppSettings& s, uint64_t frameSequence) {
+    const bool repeated = m_offered && frameSequence == m_lastSequence;
+    m_lastSequence = frameSequence;
+    m_offered = true;
     const bool archived = s.CAPTURE_JPG != 0;
     const bool mailed = s.EMAIL_ENA != 0 && s.EMAIL_JPG != 0;
     if (n == 1)

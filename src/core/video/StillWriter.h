@@ -1,7 +1,6 @@
 #pragma once
 #include "video/FrameImaging.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -10,16 +9,13 @@ class CAppSettings;
 // Decides which offered frames of a movie become JPEG stills and writes them.
 class CStillWriter {
 public:
-    // Bytes 76800..77055 of a frame's pixel area, compared between offers: a
-    // stalled camera hands out the same frame again.
-    static constexpr size_t kSampleOffset = 76800;
-    static constexpr size_t kSampleSize = 256;
-
     // Whether still n is written: every frame while stills are archived
     // (CAPTURE_JPG); otherwise only frame 1, and only when the report mail
-    // carries it (EMAIL_ENA and EMAIL_JPG). A later frame whose sample equals
-    // the previous offer's is skipped. Every offer keeps its sample.
-    bool Wanted(int n, const CAppSettings& settings, const uint8_t* framePixels);
+    // carries it (EMAIL_ENA and EMAIL_JPG). A later frame is skipped when it is
+    // the very picture offered before (the same IFrameSource::FrameSequence,
+    // as a stalled camera hands out); its pixels are no guide, since a still
+    // scene repeats them and motion may miss any sample of them.
+    bool Wanted(int n, const CAppSettings& settings, uint64_t frameSequence);
 
     bool Write(const CFrameImage& image, int quality, const std::string& path) {
         return m_encoder.SaveFile(image, quality, path);
@@ -34,6 +30,6 @@ public:
 
 private:
     CJpegEncoder m_encoder;
-    std::array<uint8_t, kSampleSize> m_sample{};
-    bool m_haveSample = false;
+    uint64_t m_lastSequence = 0;
+    bool m_offered = false;
 };

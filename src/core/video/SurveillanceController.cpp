@@ -34,12 +34,19 @@ void CSurveillanceController::OnSurveillanceTick() {
         return;
     m_busy = true;
     const int64_t now = m_clock.SteadyMs();
-    if (now - m_lastStepMs > m_stepIntervalMs) {
-        m_lastStepMs = now;
+    const int64_t nowUs = now * 1000;
+    if (nowUs >= m_nextStepUs) {
+        const int64_t due = m_nextStepUs;
         if (m_services.source && m_services.source->IsRunning())
             Step(now);
         else
             OnSourceLost();
+        // Steps keep to a grid of deadlines, so a movie gets its rate of
+        // frames a second however the polling ticks fall. After a stall the
+        // grid starts again from now rather than catching up in a burst.
+        m_nextStepUs = due + m_stepIntervalUs;
+        if (nowUs - due > m_stepIntervalUs)
+            m_nextStepUs = nowUs + m_stepIntervalUs;
     }
     m_busy = false;
 }
@@ -49,8 +56,7 @@ void CSurveillanceController::OnSourceLost() {
     // the movie and send its report now, and stop the siren.
     if (!m_recording && !CaptureInProgress())
         return;
-    if (CaptureInProgress())
-        EndCapture();
+    EndCaptureInProgress();
     m_recording = false;
     m_motion = false;
     if (m_services.sound)
@@ -84,6 +90,7 @@ void CSurveillanceController::Step(int64_t now) {
     m_services.source->GetFrame(m_pixels, true);
     if (!m_pixels)
         return;
+    m_frameSequence = m_services.source->FrameSequence();
     // The frame buffer holds the working depth of the capture.
     const int depth = m_services.source->Depth();
     m_depth = depth == 16 ? 16 : 32;
@@ -103,17 +110,17 @@ void CSurveillanceController::Step(int64_t now) {
 
     if (m_motion) {
         m_holdUntilMs = now + static_cast<int64_t>(m_settings.CAPTURE_MIN_S) * 1000;
-        m_stepIntervalMs = 1000 / captureRate;
+        m_stepIntervalUs = 1'000'000 / captureRate;
         m_recording = true;
         if (m_services.sound) {
             m_services.sound->SetVolume(m_settings.MOTION_VOL);
             m_services.sound->SetSiren(true);
         }
     } else if (now < m_holdUntilMs) {
-        m_stepIntervalMs = 1000 / captureRate;
+        m_stepIntervalUs = 1'000'000 / captureRate;
         m_recording = true;
     } else {
-        m_stepIntervalMs = 1000 / motionRate;
+        m_stepIntervalUs = 1'000'000 / motionRate;
         m_recording = false;
         if (m_services.sound)
             m_services.sound->SetSiren(false);
@@ -193,7 +200,7 @@ void CSurveillanceController::EndCapture() {
 void CSurveillanceController::RecordStep() {
     if (m_image.Empty() || m_armCountdown != 0)
         return;
-    const int64_t wallNow = m_clock.WallSeconds();
+    const int64_t now = m_clock.SteadyMs();
     if (m_recording != m_previousRecording) {
         if (m_recording) {
             m_previousRecording = true;
@@ -202,7 +209,7 @@ void CSurveillanceController::RecordStep() {
             if (m_services.recorder)
                 m_services.recorder->Start(m_moviePath, m_settings.CAPTURE_FPS);
             m_frameNumber = 1;
-            m_movieStart = wallNow;
+            m_movieStartMs = now;
         } else {
             EndCapture();
         }
@@ -215,12 +222,17 @@ void CSurveillanceController::RecordStep() {
     }
     SaveStill(m_frameNumber);
     ++m_frameNumber;
-    if (m_settings.CAPTURE_MAX_S > 0 && wallNow - m_movieStart >= m_settings.CAPTURE_MAX_S)
+    // The movie lasts from its first frame to the end of this one, by the
+    // steady clock: a cut movie plays CAPTURE_MAX_S seconds, not whatever
+    // whole clock seconds it happened to span.
+    const int64_t lastedUs = (now - m_movieStartMs) * 1000 + m_stepIntervalUs;
+    if (m_settings.CAPTURE_MAX_S > 0 &&
+        lastedUs >= static_cast<int64_t>(m_settings.CAPTURE_MAX_S) * 1'000'000)
         EndCapture();
 }
 
 bool CSurveillanceController::SaveStill(int n) {
-    if (!m_stills.Wanted(n, m_settings, m_pixels)) {
+    if (!m_stills.Wanted(n, m_settings, m_frameSequence)) {
         // No still of this movie exists: the mail must not attach an older one.
         if (n == 1) {
             m_stillDir.clear();
@@ -270,16 +282,27 @@ void CSurveillanceController::ToggleDetection() {
         m_armCountdown = arm_countdown::Off(m_settings.MOTION_WRM);
         if (m_services.sound)
             m_services.sound->SetSiren(false);
+        // No frame will reach the movie while off: its report goes now, with
+        // the time it really ended.
+        EndCaptureInProgress();
     }
     m_firstPass = true;
+}
+
+void CSurveillanceController::EndCaptureForClose() {
+    EndCaptureInProgress();
+}
+
+void CSurveillanceController::EndCaptureInProgress() {
+    if (CaptureInProgress())
+        EndCapture();
 }
 
 void CSurveillanceController::RunSetup(const std::function<void()>& runDialog) {
     m_setupOpen = true;
     if (m_services.sound)
         m_services.sound->SetSiren(false);
-    if (CaptureInProgress())
-        EndCapture();
+    EndCaptureInProgress();
     if (runDialog)
         runDialog();
     m_setupOpen = false;

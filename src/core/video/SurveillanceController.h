@@ -45,8 +45,9 @@ public:
     // window repaints at once from it). The headless runner sets none.
     void SetRepaintHook(std::function<void()> hook) { m_repaint = std::move(hook); }
 
-    // One step of the main timer: does work only when the step interval has
-    // passed (1000 / MOTION_FPS ms while watching, 1000 / CAPTURE_FPS while recording).
+    // One tick of the main timer: runs a step when its deadline has come. Steps
+    // are 1000 / MOTION_FPS ms apart while watching and 1000 / CAPTURE_FPS ms
+    // while recording, on average exactly, so movies play at real speed.
     void OnSurveillanceTick();
     // Re-arm: clears the detector's marks, stops an open movie (no mail),
     // silences the siren and restarts the countdown from MOTION_WRM.
@@ -54,7 +55,8 @@ public:
     // The main window's timer part that runs even while a dialog is up: with
     // detection on, a countdown outside 0..MOTION_WRM is pulled back to MOTION_WRM.
     void KeepCountdownInRange();
-    // The detection on/off button: inverts the switch and restarts or stops arming.
+    // The detection on/off button: inverts the switch and restarts or stops
+    // arming; switching off ends a capture in progress with its report.
     void ToggleDetection();
     // The setup bracket: pauses the steps, silences the siren, ends a capture in
     // progress (with its mail), runs `runDialog` (whose OK path saves the
@@ -62,6 +64,9 @@ public:
     void RunSetup(const std::function<void()>& runDialog);
     // True while RunSetup's dialog is up (the main tick pauses the steps).
     bool SetupOpen() const { return m_setupOpen; }
+    // The start of the close: ends a capture in progress with its report, so
+    // that the close waits for that mail like any other.
+    void EndCaptureForClose();
     // Every marker fades by one step; the video window calls it once per paint.
     void AgeMarkers() { CMotionDetector::AgeMarks(m_cells.data()); }
 
@@ -103,6 +108,7 @@ private:
     void Step(int64_t now);
     void BuildImage();
     void EndCapture();
+    void EndCaptureInProgress(); // EndCapture when a capture is in progress
     void OnSourceLost();
     bool CaptureInProgress() const;
 
@@ -130,19 +136,20 @@ private:
 
     CMotionDetector m_detector;
     CStillWriter m_stills;
-    CFrameImage m_movieFrame;    // reused copy handed to the movie recorder
-    uint8_t* m_pixels = nullptr; // pixel area of the frame fetched last
+    CFrameImage m_movieFrame;     // reused copy handed to the movie recorder
+    uint8_t* m_pixels = nullptr;  // pixel area of the frame fetched last
+    uint64_t m_frameSequence = 0; // the source's number for that frame
     bool m_imageFailed = false;
     bool m_setupOpen = false;
 
-    int64_t m_stepIntervalMs = 1;
-    int64_t m_lastStepMs = 0;
+    int64_t m_stepIntervalUs = 1000; // microseconds: 1000 / rate ms is seldom whole
+    int64_t m_nextStepUs = 0;        // deadline of the next step
     int64_t m_holdUntilMs = 0;
     int64_t m_lastSecond = -1;
     int m_previousCountdown = 0;
     bool m_previousRecording = false;
     int m_frameNumber = 1;
-    int64_t m_movieStart = 0;
+    int64_t m_movieStartMs = 0; // steady clock at the movie's first frame
     bool m_busy = false;
 };
 

@@ -24,15 +24,17 @@ public:
     bool IsRunning() const override { return m_running; }
     int GetFrame(uint8_t*& pixels, bool fetch) override {
         if (fetch) {
-            if (m_noise) // sensor noise in a corner of the picture, far below any threshold
-                ++m_next[76800];
-            std::memcpy(m_buffer.data() + kFrameHeaderSize, m_next.data(), m_next.size());
+            if (!m_stalled) {
+                std::memcpy(m_buffer.data() + kFrameHeaderSize, m_next.data(), m_next.size());
+                ++m_sequence;
+            }
             ++m_fetches;
         }
         pixels = m_buffer.data() + kFrameHeaderSize;
         return static_cast<int>(m_buffer.size());
     }
     int Depth() const override { return m_depth; }
+    uint64_t FrameSequence() const override { return m_sequence; }
 
     // Fills the next frame (32 bits) with one grey level.
     void Fill(uint8_t level) { std::memset(m_next.data(), level, m_next.size()); }
@@ -45,7 +47,8 @@ public:
     }
 
     bool m_running = true;
-    bool m_noise = false;
+    bool m_stalled = false; // fetches bring no new picture
+    uint64_t m_sequence = 0;
     int m_depth;
     int m_fetches = 0;
     std::vector<uint8_t> m_buffer;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
 
 namespace {
@@ -138,9 +139,9 @@ TEST_F(ControllerTest, OneMotionRecordsFromTheNextStepForTheHoldTime) {
     EXPECT_FALSE(m_sound.m_siren);
     ASSERT_EQ(m_mailer.m_reports.size(), 1u);
     EXPECT_EQ(m_mailer.m_reports[0].moviePath, expected);
-    // About two seconds of frames at 20 per second (a step every 55 ms of 5 ms ticks).
-    EXPECT_GE(m_recorder.m_frames * 55, 1800);
-    EXPECT_LE(m_recorder.m_frames * 55, 2100);
+    // About two seconds of frames at 20 per second (a step every 50 ms).
+    EXPECT_GE(m_recorder.m_frames * 50, 1800);
+    EXPECT_LE(m_recorder.m_frames * 50, 2100);
     RunUntil(motionAt + 6000);
     EXPECT_EQ(m_mailer.m_reports.size(), 1u);
     EXPECT_EQ(m_recorder.m_starts.size(), 1u);
@@ -171,6 +172,37 @@ TEST_F(ControllerTest, ContinuousMotionIsCutIntoMoviesOfMaximumLength) {
     for (size_t i = 0; i < 3; ++i)
         EXPECT_EQ(m_mailer.m_reports[i].moviePath, m_recorder.m_starts[i]);
     EXPECT_EQ(m_recorder.m_log[1], "stop") << "a mail follows each stop";
+}
+
+TEST_F(ControllerTest, CutMoviesHoldTheirLengthAtTheCaptureRateWhateverTheTicks) {
+    struct Case {
+        int fps;
+        int64_t tickMs;
+    };
+    for (const Case& k : {Case{20, 5}, Case{60, 5}, Case{20, 7}, Case{60, 3}}) {
+        SCOPED_TRACE(::testing::Message() << k.fps << " fps, ticks of " << k.tickMs << " ms");
+        m_settings->CAPTURE_FPS = k.fps;
+        m_settings->CAPTURE_MAX_S = 10;
+        m_recorder = CFakeRecorder{};
+        Make();
+        const int64_t end = m_clock.m_ms + 30000;
+        while (m_recorder.m_log.size() < 2 && m_clock.m_ms < end) { // until the first cut
+            m_source.Fill(m_source.m_fetches % 2 ? 0 : 255);        // each step sees motion
+            m_clock.Advance(k.tickMs);
+            m_controller->OnSurveillanceTick();
+        }
+        EXPECT_NEAR(m_recorder.m_frames, 10 * k.fps, 0.03 * 10 * k.fps);
+    }
+}
+
+TEST_F(ControllerTest, AStallIsNotMadeUpByABurstOfSteps) {
+    Make();
+    NextStep();
+    m_clock.Advance(3000); // the process was held up
+    NextStep();
+    const int fetches = m_source.m_fetches;
+    RunUntil(m_clock.m_ms + 1000);
+    EXPECT_EQ(m_source.m_fetches - fetches, m_settings->MOTION_FPS);
 }
 
 TEST_F(ControllerTest, MotionWithinTheHoldTimeKeepsOneMovie) {
@@ -204,8 +236,8 @@ TEST_F(ControllerTest, SwitchTurnsDetectionOffAndOnAndSilencesTheSiren) {
     const int frames = m_recorder.m_frames;
     RunUntil(m_clock.m_ms + 3000);
     EXPECT_EQ(c.ArmCountdown(), m_settings->MOTION_WRM + 1) << "off does not count down";
-    EXPECT_EQ(m_recorder.m_frames, frames) << "the open movie gets no frames while off";
-    EXPECT_TRUE(m_recorder.m_open);
+    EXPECT_EQ(m_recorder.m_frames, frames) << "no frames while off";
+    EXPECT_FALSE(m_recorder.m_open) << "switching off ended the movie";
     c.KeepCountdownInRange();
     EXPECT_EQ(c.ArmCountdown(), m_settings->MOTION_WRM + 1)
         << "the range rule applies only when on";
@@ -215,8 +247,45 @@ TEST_F(ControllerTest, SwitchTurnsDetectionOffAndOnAndSilencesTheSiren) {
     EXPECT_EQ(c.ArmCountdown(), m_settings->MOTION_WRM);
     NextStep();
     EXPECT_EQ(c.ArmCountdown(), 0);
-    EXPECT_FALSE(m_recorder.m_open) << "the first armed step closes the stale movie";
-    EXPECT_EQ(m_mailer.m_reports.size(), 1u);
+    EXPECT_FALSE(m_recorder.m_open);
+    EXPECT_EQ(m_mailer.m_reports.size(), 1u) << "the one report went at the switch";
+}
+
+TEST_F(ControllerTest, SwitchingOffOrClosingEndsTheCaptureWithItsReportAtOnce) {
+    CAppObjects objects;
+    const std::pair<const char*, std::function<void(CSurveillanceController&)>> ends[] = {
+        {"switch off", [](CSurveillanceController& c) { c.ToggleDetection(); }},
+        {"close",
+         [&](CSurveillanceController& c) {
+             objects.m_pController = &c;
+             g_bCloseRequested = true;
+             objects.MainTick(m_clock);
+             objects.MainTick(m_clock);
+         }},
+    };
+    uint8_t level = 0;
+    for (const auto& [name, end] : ends) {
+        SCOPED_TRACE(name);
+        m_recorder = CFakeRecorder{};
+        m_mailer = CFakeMailer{};
+        m_motionOn = true;
+        auto& c = Make();
+        NextStep();
+        NextStep();
+        m_source.Block(3, 3, level ^= 0xFF);
+        NextStep();
+        NextStep();
+        ASSERT_TRUE(m_recorder.m_open);
+        const std::string endedAt = c.StampText();
+        m_clock.Advance(20); // between two steps
+        end(c);
+        EXPECT_FALSE(m_recorder.m_open);
+        ASSERT_EQ(m_mailer.m_reports.size(), 1u);
+        EXPECT_EQ(m_mailer.m_reports[0].moviePath, m_recorder.m_starts.at(0));
+        EXPECT_EQ(m_mailer.m_reports[0].stampText, endedAt);
+        objects.m_pController = nullptr;
+        g_bCloseRequested = false;
+    }
 }
 
 TEST_F(ControllerTest, SetupBracketEndsTheCaptureBeforeTheDialogAndRearms) {

@@ -13,4 +13,7 @@ public:
     virtual int GetFrame(uint8_t*& pixels, bool fetch) = 0;
     // Working depth of the frame buffer: 32 or 16.
     virtual int Depth() const = 0;
+    // Number of the picture in the frame buffer: it changes only when a fetch
+    // brought a new picture, so a stalled camera's repeats keep it.
+    virtual uint64_t FrameSequence() const = 0;
 };

@@ -51,7 +51,9 @@ int CVideoSourceWnd::GetFrame(uint8_t*& pixels, bool fetch) {
         // The frame buffer gets lines burnt into it after every fetch; a fetch
         // that times out (a stalled camera) must hand out the last clean
         // picture again, not the one already painted on.
-        m_graph.FetchFrame(m_fetchedFrame.data(), m_fetchedFrame.size());
+        // Headers alone (a failed conversion) leave the old picture in place.
+        if (m_graph.FetchFrame(m_fetchedFrame.data(), m_fetchedFrame.size()) > kFrameHeaderSize)
+            ++m_frameSequence;
         std::copy(m_fetchedFrame.begin(), m_fetchedFrame.end(), m_videoFrame.begin());
     }
     pixels = m_videoFrame.data() + kFrameHeaderSize;

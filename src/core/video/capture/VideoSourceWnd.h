@@ -33,6 +33,7 @@ public:
     bool IsRunning() const override { return m_graph.IsAttached() && !m_graph.SourceEnded(); }
     int GetFrame(uint8_t*& pixels, bool fetch) override;
     int Depth() const override { return m_depth; }
+    uint64_t FrameSequence() const override { return m_frameSequence; }
 
     // The whole buffer (headers and pixels), for tests and diagnostics.
     const std::vector<uint8_t>& FrameBuffer() const { return m_videoFrame; }
@@ -46,4 +47,5 @@ private:
     std::vector<std::string> m_deviceNames;
     std::vector<uint8_t> m_videoFrame;   // VideoFrame: 307254 bytes, allocated once
     std::vector<uint8_t> m_fetchedFrame; // the last picture as the camera gave it
+    uint64_t m_frameSequence = 0;        // counts the pictures the fetches brought
 };

@@ -153,7 +153,10 @@ TEST_F(CaptureFrames, AStalledCameraHandsOutTheLastCleanPictureAgain) {
         "Picture|lavfi:color=c=0x808080:s=320x240:r=25,setpts='if(eq(N,0),0,PTS+3600/TB)'\n");
     auto source = Start(devices, 32);
     uint8_t* pixels = nullptr;
+    const uint64_t before = source->FrameSequence();
     ASSERT_EQ(source->GetFrame(pixels, true), static_cast<int>(kFrameBufferSize));
+    const uint64_t picture = source->FrameSequence();
+    EXPECT_NE(picture, before) << "a new picture has a new number";
     const std::vector<uint8_t> clean = source->FrameBuffer();
     // The controller burns its lines into the buffer...
     for (int i = 0; i < 5000; ++i)
@@ -161,6 +164,7 @@ TEST_F(CaptureFrames, AStalledCameraHandsOutTheLastCleanPictureAgain) {
     // ...and the next fetch times out: the lines must not be burnt in twice.
     source->GetFrame(pixels, true);
     EXPECT_EQ(source->FrameBuffer(), clean);
+    EXPECT_EQ(source->FrameSequence(), picture) << "the repeat keeps its number";
 }
 
 } // namespace
