@@ -36,15 +36,27 @@ void CSurveillanceController::OnSurveillanceTick() {
     const int64_t now = m_clock.SteadyMs();
     if (now - m_lastStepMs > m_stepIntervalMs) {
         m_lastStepMs = now;
-        if (m_services.source && m_services.source->IsRunning())
+        if (m_services.source && m_services.source->IsRunning()) {
+            if (m_sourceLost)
+                OnSourceBack();
             Step(now);
-        else
+        } else {
             OnSourceLost();
+        }
     }
     m_busy = false;
 }
 
+void CSurveillanceController::OnSourceBack() {
+    // A camera that comes back is watched again as after arming: countdown first.
+    m_sourceLost = false;
+    m_firstPass = true;
+    if (m_motionOn)
+        m_armCountdown = m_settings.MOTION_WRM;
+}
+
 void CSurveillanceController::OnSourceLost() {
+    m_sourceLost = true;
     // No frame will come to end a capture the lost camera was part of: finish
     // the movie and send its report now, and stop the siren.
     if (!m_recording && !CaptureInProgress())

@@ -100,6 +100,7 @@ private:
     void BuildImage();
     void EndCapture();
     void OnSourceLost();
+    void OnSourceBack();
     bool CaptureInProgress() const;
 
     CAppSettings& m_settings;
@@ -123,4 +124,5 @@ private:
     int m_frameNumber = 1;
     int64_t m_movieStart = 0;
     bool m_busy = false;
+    bool m_sourceLost = false; // the source was gone at the last step time
 };

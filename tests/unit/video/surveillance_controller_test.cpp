@@ -322,6 +322,27 @@ TEST_F(ControllerTest, ACameraLostDuringACaptureEndsItWithItsReport) {
     EXPECT_EQ(m_recorder.m_starts.size(), 1u);
 }
 
+TEST_F(ControllerTest, ACameraThatComesBackIsWatchedAgainAfterTheCountdown) {
+    m_settings->MOTION_WRM = 3;
+    auto& c = Make();
+    RunUntil(4000);
+    ASSERT_EQ(c.m_armCountdown, 0);
+    m_source.m_running = false;
+    RunUntil(6000);
+    m_source.m_running = true;
+    NextStep();
+    EXPECT_EQ(c.m_armCountdown, 2) << "re-armed, the first step counting";
+    RunUntil(9000);
+    EXPECT_EQ(c.m_armCountdown, 0);
+    // Switched off, it stays off.
+    c.ToggleDetection();
+    m_source.m_running = false;
+    RunUntil(10000);
+    m_source.m_running = true;
+    NextStep();
+    EXPECT_EQ(c.m_armCountdown, 4);
+}
+
 TEST_F(ControllerTest, TimeStampReadsDayMonthNameYearAndHundredths) {
     m_clock.m_local = CLocalTime{2005, 12, 6, 14, 3, 27, 0, 2, 0};
     m_clock.m_ms = 415;
