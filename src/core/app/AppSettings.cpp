@@ -1,5 +1,6 @@
 #include "app/AppSettings.h"
 
+#include "app/MessageSink.h"
 #include "app/TagParser.h"
 #include "app/TextFile.h"
 
@@ -79,8 +80,11 @@ CAppSettings::~CAppSettings() {
 void CAppSettings::Load() {
     const CTextFile file(SettingsPath(), true);
     std::string text;
-    if (file.Exists())
-        text = file.ReadText(true);
+    // A file that is there but cannot be read shows the read error and is never
+    // written over: the settings it holds are not lost by running on defaults.
+    m_readError = 0;
+    if (file.IsPresent())
+        text = file.ReadText(true, m_readError);
 
     for (const CIntKey& k : kIntKeys) {
         int value = k.defaultValue;
@@ -151,6 +155,11 @@ std::string CAppSettings::FileText() const {
 
 bool CAppSettings::Save() {
     const CTextFile file(SettingsPath(), true);
+    if (m_readError != 0) {
+        AppMessageBox("Error exporting data to disk:\n" +
+                      CTextFile::FileErrorText(m_readError, file.Path()));
+        return false;
+    }
     const std::string text = FileText();
     // An empty text cannot happen here, so 0 always means failure.
     return file.WriteText(text, true) == text.size();

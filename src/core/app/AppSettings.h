@@ -17,6 +17,8 @@ public:
 
     void Load();
     // Writes the whole file; false (and the export error message) on failure.
+    // A file that could not be read at Load is never written over: false, with
+    // the export message naming the read error.
     bool Save();
     // The exact bytes Save writes.
     std::string FileText() const;
@@ -62,4 +64,5 @@ public:
 
 private:
     const CTagParser& m_parser;
+    int m_readError = 0; // of the last Load; the file is then left alone
 };

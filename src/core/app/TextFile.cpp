@@ -3,6 +3,7 @@
 #include "app/MessageSink.h"
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,6 +55,38 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
+bool WriteAllAt(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n =
+            ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// The file a chain of symbolic links ends in (which need not exist yet), so that
+// a linked file is updated where it lives instead of being replaced by a copy.
+std::string FollowLinks(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+        if (n <= 0)
+            return path;
+        std::string next(target, static_cast<size_t>(n));
+        const size_t slash = path.rfind('/');
+        if (next[0] != '/' && slash != std::string::npos)
+            next = path.substr(0, slash + 1) + next;
+        path = std::move(next);
+    }
+    return path;
+}
+
 } // namespace
 
 CTextFile::CTextFile(std::string path, bool createParentFolder) : m_path(std::move(path)) {
@@ -69,8 +102,20 @@ bool CTextFile::Exists() const {
     return fd.Get() >= 0;
 }
 
+bool CTextFile::IsPresent() const {
+    struct stat st {};
+    return ::stat(m_path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
+}
+
 std::string CTextFile::ReadText(bool showErrors) const {
+    int error = 0;
+    return ReadText(showErrors, error);
+}
+
+std::string CTextFile::ReadText(bool showErrors, int& error) const {
+    error = 0;
     auto fail = [&](int err) {
+        error = err;
         if (showErrors)
             AppMessageBox("Error reading data from disk:\n" + FileErrorText(err, m_path));
         return std::string();
@@ -109,23 +154,39 @@ size_t CTextFile::WriteText(const std::string& text, bool showErrors) const {
             AppMessageBox("Error exporting data to disk:\n" + FileErrorText(err, m_path));
         return 0;
     };
+    const std::string target = FollowLinks(m_path);
+    // A file the user may not write stays as it is, even where the folder would
+    // let a new file take its place.
+    CFd existing(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (existing.Get() < 0 && errno != ENOENT)
+        return fail(errno);
     // Write beside the file and rename over it, so a full disk or a crash half-way
     // leaves the old file as it was.
-    const std::string temp = m_path + ".tmp" + std::to_string(::getpid());
+    const std::string temp = target + ".tmp" + std::to_string(::getpid());
     ::unlink(temp.c_str()); // a leftover of a crashed run
     CFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (fd.Get() < 0)
-        return fail(errno);
+    if (fd.Get() < 0) {
+        const int err = errno;
+        if (existing.Get() < 0 || (err != EACCES && err != EPERM && err != EROFS))
+            return fail(err);
+        // No room for a temporary beside the file (a folder the user may not
+        // write): the only way left is to rewrite the file itself.
+        if (!WriteAllAt(existing.Get(), text) ||
+            ::ftruncate(existing.Get(), static_cast<off_t>(text.size())) != 0 ||
+            ::fsync(existing.Get()) != 0 || ::close(existing.Release()) != 0)
+            return fail(errno);
+        return text.size();
+    }
     // Keep the permissions of the file being replaced.
     struct stat old {};
-    if (::stat(m_path.c_str(), &old) == 0)
+    if (existing.Get() >= 0 && ::fstat(existing.Get(), &old) == 0)
         (void)::fchmod(fd.Get(), old.st_mode & 07777);
     if (!WriteAll(fd.Get(), text) || ::fdatasync(fd.Get()) != 0) {
         const int err = errno;
         ::unlink(temp.c_str());
         return fail(err);
     }
-    if (::close(fd.Release()) != 0 || ::rename(temp.c_str(), m_path.c_str()) != 0) {
+    if (::close(fd.Release()) != 0 || ::rename(temp.c_str(), target.c_str()) != 0) {
         const int err = errno;
         ::unlink(temp.c_str());
         return fail(err);

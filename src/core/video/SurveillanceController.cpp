@@ -37,10 +37,13 @@ void CSurveillanceController::OnSurveillanceTick() {
     const int64_t nowUs = now * 1000;
     if (nowUs >= m_nextStepUs) {
         const int64_t due = m_nextStepUs;
-        if (m_services.source && m_services.source->IsRunning())
+        if (m_services.source && m_services.source->IsRunning()) {
+            if (m_sourceLost)
+                OnSourceBack();
             Step(now);
-        else
+        } else {
             OnSourceLost();
+        }
         // Steps keep to a grid of deadlines, so a movie gets its rate of
         // frames a second however the polling ticks fall. After a stall the
         // grid starts again from now rather than catching up in a burst.
@@ -51,7 +54,16 @@ void CSurveillanceController::OnSurveillanceTick() {
     m_busy = false;
 }
 
+void CSurveillanceController::OnSourceBack() {
+    // A camera that comes back is watched again as after arming: countdown first.
+    m_sourceLost = false;
+    m_firstPass = true;
+    if (m_motionOn)
+        m_armCountdown = m_settings.MOTION_WRM;
+}
+
 void CSurveillanceController::OnSourceLost() {
+    m_sourceLost = true;
     // No frame will come to end a capture the lost camera was part of: finish
     // the movie and send its report now, and stop the siren.
     if (!m_recording && !CaptureInProgress())

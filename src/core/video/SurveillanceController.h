@@ -110,6 +110,7 @@ private:
     void EndCapture();
     void EndCaptureInProgress(); // EndCapture when a capture is in progress
     void OnSourceLost();
+    void OnSourceBack();
     bool CaptureInProgress() const;
 
     CAppSettings& m_settings;
@@ -151,6 +152,7 @@ private:
     int m_frameNumber = 1;
     int64_t m_movieStartMs = 0; // steady clock at the movie's first frame
     bool m_busy = false;
+    bool m_sourceLost = false; // the source was gone at the last step time
 };
 
 // What the status text is composed from: the controller's state (null without

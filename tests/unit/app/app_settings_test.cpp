@@ -5,8 +5,14 @@
 #include "app/TagParser.h"
 
 #include <filesystem>
+#include <functional>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -193,6 +199,151 @@ TEST_F(AppSettingsTest, UnreadableFileShowsTheReadErrorAndLoadsDefaults) {
     EXPECT_FALSE(s->Save());
     ASSERT_EQ(sink.m_messages.size(), 1u);
     EXPECT_EQ(sink.m_messages[0].text.rfind("Error exporting data to disk:\n", 0), 0u);
+}
+
+// Runs `body` in a child process under an account that file permissions apply
+// to (nobody, when the tests run as root); what it returned, or nothing when
+// no such child could be made.
+std::optional<std::string> RunAsUser(const std::function<std::string()>& body) {
+    int out[2];
+    if (::pipe(out) != 0)
+        return std::nullopt;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(out[0]);
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+             ::setresuid(65534, 65534, 65534) != 0))
+            ::_exit(77);
+        const std::string result = body();
+        const bool written =
+            ::write(out[1], result.data(), result.size()) == static_cast<ssize_t>(result.size());
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(out[1]);
+    std::string result;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        result.append(buffer, static_cast<size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return result;
+}
+
+// Hands a path to the account RunAsUser runs under.
+void GiveToUser(const std::string& path) {
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::lchown(path.c_str(), 65534, 65534), 0) << path;
+    }
+}
+
+TEST(SettingsFileAccess, AFileThatCannotBeReadOrWrittenIsNeverReplaced) {
+    const std::string kOld = "MOTION_THR=321\n<VIDEO_OVE>GATE</VIDEO_OVE>\n";
+    struct CCase {
+        const char* name;
+        // Prepares <scratch>/home/oculon.ini (the home is the user's, 0700).
+        std::function<void(const std::string& scratch)> prepare;
+        int loadedThreshold;
+        std::vector<std::string> messages; // '@' stands for the settings path
+        const char* checked;               // the file the text must end in, below scratch
+        bool saved;                        // it holds the new text, else the old one
+        mode_t type;                       // of home/oculon.ini afterwards
+    };
+    const std::string read = "Error reading data from disk:\nAccess to @ was denied.";
+    const std::string denied = "Error exporting data to disk:\nAccess to @ was denied.";
+    auto file = [&](mode_t mode) {
+        return [&, mode](const std::string& scratch) {
+            WriteFileBytes(scratch + "/home/oculon.ini", kOld);
+            GiveToUser(scratch + "/home/oculon.ini");
+            ::chmod((scratch + "/home/oculon.ini").c_str(), mode);
+        };
+    };
+    const std::vector<CCase> cases = {
+        {"unreadable file",
+         file(0000),
+         100,
+         {read, denied, denied},
+         "home/oculon.ini",
+         false,
+         S_IFREG},
+        {"read-only file", file(0444), 321, {denied, denied}, "home/oculon.ini", false, S_IFREG},
+        {"folder the user cannot write",
+         [&](const std::string& scratch) {
+             file(0644)(scratch);
+             ::chmod((scratch + "/home").c_str(), 0555);
+         },
+         321,
+         {},
+         "home/oculon.ini",
+         true,
+         S_IFREG},
+        {"link to a file elsewhere",
+         [&](const std::string& scratch) {
+             std::filesystem::create_directory(scratch + "/real");
+             GiveToUser(scratch + "/real");
+             WriteFileBytes(scratch + "/real/settings.ini", kOld);
+             GiveToUser(scratch + "/real/settings.ini");
+             ASSERT_EQ(::symlink("../real/settings.ini", (scratch + "/home/oculon.ini").c_str()),
+                       0);
+         },
+         321,
+         {},
+         "real/settings.ini",
+         true,
+         S_IFLNK},
+        {"folder in its place",
+         [&](const std::string& scratch) {
+             std::filesystem::create_directory(scratch + "/home/oculon.ini");
+         },
+         100,
+         {read, denied, denied},
+         nullptr,
+         false,
+         S_IFDIR},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CTempDir scratch;
+        GiveToUser(scratch.Path());
+        const std::string home = scratch.File("home");
+        std::filesystem::create_directory(home);
+        GiveToUser(home);
+        c.prepare(scratch.Path());
+        const auto result = RunAsUser([&] {
+            CRecordingMessageSink sink;
+            CTagParser parser(false);
+            std::string threshold;
+            {
+                CAppSettings settings(parser, home, "");
+                threshold = std::to_string(settings.MOTION_THR);
+                settings.MOTION_THR = 222;
+                settings.Save(); // and once more when it ends
+            }
+            std::string text = threshold;
+            for (const auto& m : sink.Texts())
+                text += "|" + m;
+            return text;
+        });
+        ::chmod(home.c_str(), 0700);
+        if (!result)
+            GTEST_SKIP() << "no child process under an account that permissions apply to";
+        std::string expected = std::to_string(c.loadedThreshold);
+        for (std::string m : c.messages)
+            expected += "|" + m.replace(m.find('@'), 1, home + "/oculon.ini");
+        EXPECT_EQ(*result, expected);
+        if (c.checked) {
+            ::chmod(scratch.File(c.checked).c_str(), 0600); // for a parent that is not root
+            const std::string text = ReadFileBytes(scratch.File(c.checked));
+            EXPECT_EQ(text.find("MOTION_THR=222\n") != std::string::npos, c.saved) << text;
+            EXPECT_EQ(text == kOld, !c.saved) << text;
+        }
+        struct stat st {};
+        ASSERT_EQ(::lstat((home + "/oculon.ini").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & S_IFMT, c.type);
+    }
 }
 
 } // namespace

@@ -62,6 +62,8 @@ TEST(TextFileWrite, FailureKeepsTheOldFileAndLeavesNoTemporary) {
     CTempDir dir;
     const CTextFile file(dir.File("keep.ini"), false);
     ASSERT_EQ(file.WriteText("old\n", false), 4u);
+    // A read-only file in a read-only folder: neither a replacement nor a rewrite.
+    ::chmod(dir.File("keep.ini").c_str(), 0400);
     ::chmod(dir.Path().c_str(), 0500);
     CRecordingMessageSink sink;
     EXPECT_EQ(file.WriteText("new\n", true), 0u);

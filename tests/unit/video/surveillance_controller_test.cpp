@@ -252,15 +252,13 @@ TEST_F(ControllerTest, SwitchTurnsDetectionOffAndOnAndSilencesTheSiren) {
 }
 
 TEST_F(ControllerTest, SwitchingOffOrClosingEndsTheCaptureWithItsReportAtOnce) {
-    CAppObjects objects;
     const std::pair<const char*, std::function<void(CSurveillanceController&)>> ends[] = {
         {"switch off", [](CSurveillanceController& c) { c.ToggleDetection(); }},
+        // Every close tick asks; only the first has a capture to end.
         {"close",
-         [&](CSurveillanceController& c) {
-             objects.m_pController = &c;
-             g_bCloseRequested = true;
-             objects.MainTick(m_clock);
-             objects.MainTick(m_clock);
+         [](CSurveillanceController& c) {
+             c.EndCaptureForClose();
+             c.EndCaptureForClose();
          }},
     };
     uint8_t level = 0;
@@ -283,8 +281,6 @@ TEST_F(ControllerTest, SwitchingOffOrClosingEndsTheCaptureWithItsReportAtOnce) {
         ASSERT_EQ(m_mailer.m_reports.size(), 1u);
         EXPECT_EQ(m_mailer.m_reports[0].moviePath, m_recorder.m_starts.at(0));
         EXPECT_EQ(m_mailer.m_reports[0].stampText, endedAt);
-        objects.m_pController = nullptr;
-        g_bCloseRequested = false;
     }
 }
 
@@ -369,6 +365,27 @@ TEST_F(ControllerTest, ACameraLostDuringACaptureEndsItWithItsReport) {
     RunUntil(m_clock.m_ms + 5000);
     EXPECT_EQ(m_mailer.m_reports.size(), 1u) << "one report, not one per tick";
     EXPECT_EQ(m_recorder.m_starts.size(), 1u);
+}
+
+TEST_F(ControllerTest, ACameraThatComesBackIsWatchedAgainAfterTheCountdown) {
+    m_settings->MOTION_WRM = 3;
+    auto& c = Make();
+    RunUntil(4000);
+    ASSERT_EQ(c.ArmCountdown(), 0);
+    m_source.m_running = false;
+    RunUntil(6000);
+    m_source.m_running = true;
+    NextStep();
+    EXPECT_EQ(c.ArmCountdown(), 2) << "re-armed, the first step counting";
+    RunUntil(9000);
+    EXPECT_EQ(c.ArmCountdown(), 0);
+    // Switched off, it stays off.
+    c.ToggleDetection();
+    m_source.m_running = false;
+    RunUntil(10000);
+    m_source.m_running = true;
+    NextStep();
+    EXPECT_EQ(c.ArmCountdown(), 4);
 }
 
 TEST_F(ControllerTest, TimeStampReadsDayMonthNameYearAndHundredths) {

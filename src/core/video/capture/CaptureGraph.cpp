@@ -1,8 +1,10 @@
 #include "video/capture/CaptureGraph.h"
 
+#include "app/EventLog.h"
 #include "frame/FrameFormat.h"
 #include "video/capture/DeviceList.h"
 #include "video/capture/FrameBmp.h"
+#include "video/capture/ReconnectDelays.h"
 
 #include <algorithm>
 #include <cstring>
@@ -38,6 +40,8 @@ bool CCaptureGraph::OpenDevice(int index) {
         return false;
     m_input.Close();
     m_deviceIndex = -1;
+    // No thread runs now; the flag of the last one must not abort this open.
+    m_stopThread = false;
     if (index == -1)
         return true;
     if (m_depth != 32 && m_depth != 16)
@@ -56,6 +60,7 @@ bool CCaptureGraph::AttachWindow() {
         return false;
     m_stopThread = false;
     m_sourceEnded = false;
+    m_threadDevice = m_devices[static_cast<size_t>(m_deviceIndex)];
     {
         const std::lock_guard<std::mutex> lock(m_controlMutex);
         m_streaming = false;
@@ -138,16 +143,14 @@ void CCaptureGraph::CaptureThread() {
     }
     // A virtual source starts its clock when streaming starts.
     m_input.ResetPacing();
-    bool ended = false;
-    while (!m_stopThread && !ended) {
+    while (!m_stopThread) {
         switch (m_input.ReadVideoPacket()) {
         case CCaptureInput::ReadResult::Again:
             WaitUntil(std::chrono::steady_clock::now() + kRetryDelay);
             continue;
         case CCaptureInput::ReadResult::Ended:
-            // An unplugged camera or a finished source: fetches fail at once from now on.
-            m_sourceEnded.store(true, std::memory_order_release);
-            ended = true;
+            if (m_stopThread || !Reconnect())
+                return;
             continue;
         case CCaptureInput::ReadResult::Packet:
             break;
@@ -167,5 +170,31 @@ void CCaptureGraph::CaptureThread() {
             continue;
         m_converter.Convert(*picture, m_depth, m_handOff.WorkBuffer());
         m_handOff.Deliver(ticket);
+    }
+}
+
+bool CCaptureGraph::Reconnect() {
+    // An unplugged camera or a finished source: fetches fail at once until it is back.
+    m_sourceEnded.store(true, std::memory_order_release);
+    const std::string name = m_threadDevice.DisplayName();
+    LogEvent("camera: lost " + name);
+    m_input.Close();
+    CReconnectDelays delays(m_retryFirst, m_retryLongest);
+    for (;;) {
+        if (!WaitUntil(std::chrono::steady_clock::now() + delays.Next()))
+            return false;
+        // Re-plugged, a camera may come back under another node.
+        CaptureDeviceInfo device;
+        if (!FindCaptureDevice(m_threadDevice.stableId, device))
+            continue;
+        if (!m_input.Open(device, &m_stopThread)) {
+            if (m_stopThread)
+                return false;
+            continue;
+        }
+        m_input.ResetPacing();
+        m_sourceEnded.store(false, std::memory_order_release);
+        LogEvent("camera: back " + name);
+        return true;
     }
 }

@@ -46,8 +46,16 @@ public:
     bool IsAttached() const { return m_attached; }
     bool IsStopped() const { return m_stopped; }
     // The attached source has ended (an unplugged camera, a finished stream):
-    // no frame will come any more until a device is opened and attached again.
+    // no frame comes until the capture thread has found the same device again
+    // (by its stable identity) and reopened it. It tries after 1 s, then after
+    // twice the wait before, at most 30 s apart, and writes the event lines
+    // "camera: lost NAME" and "camera: back NAME".
     bool SourceEnded() const { return m_sourceEnded.load(std::memory_order_acquire); }
+    // The first and longest wait between tries; taken at the next AttachWindow.
+    void SetReconnectDelays(std::chrono::milliseconds first, std::chrono::milliseconds longest) {
+        m_retryFirst = first;
+        m_retryLongest = longest;
+    }
 
     // Waits at most FetchTimeoutMs for the next frame and writes it as a BMP
     // image (headers, then the pixel area) into `out`, cut at `capacity`. The
@@ -67,6 +75,8 @@ public:
 
 private:
     void CaptureThread();
+    // The capture thread's tries to reopen its lost device; false on stop.
+    bool Reconnect();
     // Waits until `due` or a stop; false on stop.
     bool WaitUntil(std::chrono::steady_clock::time_point due);
     void StopThread();
@@ -79,9 +89,13 @@ private:
     bool m_attached = false;
     bool m_stopped = true;
 
+    std::chrono::milliseconds m_retryFirst{1000};
+    std::chrono::milliseconds m_retryLongest{30000};
+
     // Owned by the capture thread while it exists.
     CCaptureInput m_input;
     CFrameConverter m_converter;
+    CaptureDeviceInfo m_threadDevice; // the device it streams and looks for when lost
 
     CFrameHandOff m_handOff;
     std::thread m_thread;

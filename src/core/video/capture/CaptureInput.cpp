@@ -2,6 +2,12 @@
 
 #include "video/capture/DeviceList.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 extern "C" {
@@ -12,11 +18,6 @@ extern "C" {
 
 namespace {
 
-int InterruptRead(void* opaque) {
-    const auto* stop = static_cast<const std::atomic<bool>*>(opaque);
-    return stop && stop->load(std::memory_order_relaxed) ? 1 : 0;
-}
-
 // Used when a stream gives no frame duration (40 ms: 25 frames per second).
 constexpr auto kDefaultGap = std::chrono::milliseconds(40);
 
@@ -24,6 +25,14 @@ constexpr auto kDefaultGap = std::chrono::milliseconds(40);
 
 CCaptureInput::~CCaptureInput() {
     Close();
+}
+
+int CCaptureInput::Interrupt(void* self) {
+    // Runs on the thread inside the FFmpeg call, the one that set the deadline.
+    const auto* input = static_cast<const CCaptureInput*>(self);
+    if (input->m_stop && input->m_stop->load(std::memory_order_relaxed))
+        return 1;
+    return input->m_deadline != Clock::time_point{} && Clock::now() > input->m_deadline ? 1 : 0;
 }
 
 bool CCaptureInput::Open(const CaptureDeviceInfo& device, const std::atomic<bool>* stop) {
@@ -34,8 +43,11 @@ bool CCaptureInput::Open(const CaptureDeviceInfo& device, const std::atomic<bool
     m_format = avformat_alloc_context();
     if (!m_format)
         return false;
-    m_format->interrupt_callback.callback = InterruptRead;
-    m_format->interrupt_callback.opaque = const_cast<std::atomic<bool>*>(stop);
+    m_stop = stop;
+    m_deadline = Clock::now() + kOpenTimeout;
+    m_format->interrupt_callback.callback = &CCaptureInput::Interrupt;
+    m_format->interrupt_callback.opaque = this;
+    std::string url = device.url;
     switch (device.kind) {
     case CaptureSourceKind::V4l2:
         inputFormat = av_find_input_format("video4linux2");
@@ -48,16 +60,36 @@ bool CCaptureInput::Open(const CaptureDeviceInfo& device, const std::atomic<bool
         inputFormat = av_find_input_format("lavfi");
         m_paced = true;
         break;
-    case CaptureSourceKind::File:
+    case CaptureSourceKind::File: {
         m_paced = true;
-        m_loops = true;
+        struct stat st {};
+        if (::stat(url.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+            // A FIFO opened the usual way blocks until a writer comes, and its
+            // reads block while the writer is silent. Opened without blocking,
+            // FFmpeg waits for data in short steps that ask Interrupt first.
+            m_pipe = ::open(url.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            if (m_pipe < 0) {
+                Close();
+                return false;
+            }
+            if (!WaitForPipeData()) {
+                Close();
+                return false;
+            }
+            url = "pipe:" + std::to_string(m_pipe);
+            av_dict_set_int(&options, "rw_timeout", std::chrono::microseconds(kPipeSilence).count(),
+                            0);
+        } else {
+            m_loops = true;
+        }
         break;
+    }
     }
     if (device.kind != CaptureSourceKind::File && !inputFormat) {
         Close();
         return false;
     }
-    const int opened = avformat_open_input(&m_format, device.url.c_str(), inputFormat, &options);
+    const int opened = avformat_open_input(&m_format, url.c_str(), inputFormat, &options);
     av_dict_free(&options);
     if (opened < 0) {
         m_format = nullptr; // freed by avformat_open_input
@@ -71,6 +103,7 @@ bool CCaptureInput::Open(const CaptureDeviceInfo& device, const std::atomic<bool
         Close();
         return false;
     }
+    m_deadline = {};
     m_stream = av_find_best_stream(m_format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (m_stream < 0) {
         Close();
@@ -109,10 +142,31 @@ void CCaptureInput::Close() {
     avcodec_free_context(&m_decoder);
     if (m_format)
         avformat_close_input(&m_format);
+    // FFmpeg leaves a descriptor it was handed by number open.
+    if (m_pipe >= 0)
+        ::close(m_pipe);
+    m_pipe = -1;
+    m_deadline = {};
     m_stream = -1;
     m_paced = m_loops = m_haveFrame = m_packetsThisPass = false;
     m_intraOnly = true;
     m_paceStarted = false;
+}
+
+bool CCaptureInput::WaitForPipeData() {
+    // Until a writer has come, reads of a FIFO opened without blocking find its
+    // end at once; poll waits for the writer's first bytes (and tells a writer
+    // that came and went by POLLHUP).
+    for (;;) {
+        if (Interrupt(this))
+            return false;
+        pollfd p{m_pipe, POLLIN, 0};
+        const int n = ::poll(&p, 1, 50);
+        if (n < 0 && errno != EINTR)
+            return false;
+        if (n > 0)
+            return (p.revents & POLLIN) != 0;
+    }
 }
 
 bool CCaptureInput::StartOver() {

@@ -22,8 +22,12 @@ public:
     CCaptureInput(const CCaptureInput&) = delete;
     CCaptureInput& operator=(const CCaptureInput&) = delete;
 
-    // Opens the device and its decoder; `stop` aborts blocking reads when set.
+    // Opens the device and its decoder; `stop` aborts blocking opens and reads
+    // when set. Opening gives up after OpenTimeout of a source that says nothing.
     bool Open(const CaptureDeviceInfo& device, const std::atomic<bool>* stop);
+    static constexpr auto kOpenTimeout = std::chrono::seconds(10);
+    // A pipe that delivers nothing for this long counts as ended.
+    static constexpr auto kPipeSilence = std::chrono::seconds(10);
     void Close();
     bool IsOpen() const { return m_format != nullptr; }
 
@@ -45,6 +49,13 @@ public:
 
 private:
     bool StartOver();
+    bool WaitForPipeData();
+    static int Interrupt(void* self);
+
+    const std::atomic<bool>* m_stop = nullptr;
+    // While opening: when a blocking call gives up; the epoch means never.
+    Clock::time_point m_deadline{};
+    int m_pipe = -1; // a FIFO we opened ourselves and hand to FFmpeg by number
 
     AVFormatContext* m_format = nullptr;
     AVCodecContext* m_decoder = nullptr;

@@ -11,7 +11,7 @@ std::string NoDeviceMessage() {
            "suitable video devices on your PC.\r\n\r\n" + "Please follow these steps:\r\n\r\n" +
            "[1] Shut Down Oculon.\r\n" + "[2] Install/Plug-In video device.\r\n" +
            "[3] Restart Oculon.\r\n\r\n" + "HINT:\r\n" + "Oculon is compatible with\r\n" +
-           "any Windows PC WebCam.\r\n";
+           "any webcam.\r\n";
 }
 
 std::string MissingDeviceMessage(const std::string& remembered, const std::string& replacement,

@@ -3,7 +3,9 @@
 #include "app/TextFile.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/videodev2.h>
 #include <mutex>
@@ -17,7 +19,8 @@ extern "C" {
 
 namespace {
 
-bool IsVideoCaptureNode(const std::string& path) {
+// A capture node's card and bus, or false when it is no video-capture node.
+bool QueryCaptureNode(const std::string& path, std::string& card, std::string& bus) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -25,7 +28,18 @@ bool IsVideoCaptureNode(const std::string& path) {
     const bool ok = ::ioctl(fd, VIDIOC_QUERYCAP, &cap) == 0 &&
                     HasVideoCaptureCapability(cap.capabilities, cap.device_caps);
     ::close(fd);
+    auto text = [](const __u8* bytes, size_t size) {
+        const char* s = reinterpret_cast<const char*>(bytes);
+        return std::string(s, strnlen(s, size));
+    };
+    card = text(cap.card, sizeof cap.card);
+    bus = text(cap.bus_info, sizeof cap.bus_info);
     return ok;
+}
+
+std::string RealPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
 }
 
 std::vector<CaptureDeviceInfo> ListV4l2Devices() {
@@ -39,13 +53,17 @@ std::vector<CaptureDeviceInfo> ListV4l2Devices() {
     if (avdevice_list_input_sources(format, nullptr, nullptr, &list) > 0 && list) {
         for (int i = 0; i < list->nb_devices; ++i) {
             const AVDeviceInfo* d = list->devices[i];
-            if (!d || !d->device_name || !IsVideoCaptureNode(d->device_name))
+            std::string card, bus;
+            if (!d || !d->device_name || !QueryCaptureNode(d->device_name, card, bus))
                 continue;
             CaptureDeviceInfo info;
             info.friendlyName = d->device_description ? d->device_description : d->device_name;
             info.devicePath = d->device_name;
             info.kind = CaptureSourceKind::V4l2;
             info.url = d->device_name;
+            info.stableId = ByIdLink(info.devicePath, "/dev/v4l/by-id");
+            if (info.stableId.empty())
+                info.stableId = "v4l2:" + card + "@" + bus;
             devices.push_back(std::move(info));
         }
     }
@@ -113,6 +131,7 @@ std::vector<CaptureDeviceInfo> ParseVirtualDevices(const std::string& text) {
             continue;
         if (info.url.empty())
             continue;
+        info.stableId = info.devicePath;
         devices.push_back(std::move(info));
     }
     return devices;
@@ -126,5 +145,68 @@ std::vector<CaptureDeviceInfo> ListCaptureDevices() {
         for (auto& d : ParseVirtualDevices(CTextFile(file, false).ReadText(false)))
             devices.push_back(std::move(d));
     }
+    NumberSameNames(devices);
     return devices;
+}
+
+std::string ByIdLink(const std::string& node, const std::string& folder) {
+    const std::string target = RealPath(node);
+    DIR* dir = target.empty() ? nullptr : ::opendir(folder.c_str());
+    if (!dir)
+        return "";
+    // Several links may name one node; the first by name is as stable as any.
+    std::string found;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        const std::string link = folder + "/" + name;
+        if (RealPath(link) == target && (found.empty() || link < found))
+            found = link;
+    }
+    ::closedir(dir);
+    return found;
+}
+
+void NumberSameNames(std::vector<CaptureDeviceInfo>& devices) {
+    std::vector<size_t> order(devices.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    // Within one name, the rank follows the stable identity, not the node order,
+    // so each camera keeps its number across restarts and re-plugs.
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        const auto& da = devices[a];
+        const auto& db = devices[b];
+        if (da.DisplayName() != db.DisplayName())
+            return da.DisplayName() < db.DisplayName();
+        return da.stableId < db.stableId;
+    });
+    std::vector<std::string> names;
+    for (const auto& d : devices)
+        names.push_back(d.DisplayName());
+    for (size_t i = 0; i < order.size();) {
+        size_t end = i + 1;
+        while (end < order.size() && names[order[end]] == names[order[i]])
+            ++end;
+        for (size_t k = i + 1, n = 2; k < end; ++k) {
+            std::string numbered;
+            do // a name that is taken already, "Cam (2)" itself, is passed over
+                numbered = names[order[i]] + " (" + std::to_string(n++) + ")";
+            while (std::find(names.begin(), names.end(), numbered) != names.end());
+            CaptureDeviceInfo& d = devices[order[k]];
+            (d.description.empty() ? d.friendlyName : d.description) = numbered;
+            names[order[k]] = numbered;
+        }
+        i = end;
+    }
+}
+
+bool FindCaptureDevice(const std::string& stableId, CaptureDeviceInfo& found) {
+    for (auto& d : ListCaptureDevices()) {
+        if (d.stableId == stableId) {
+            found = std::move(d);
+            return true;
+        }
+    }
+    return false;
 }

@@ -10,8 +10,18 @@
 void EnsureCaptureDevicesRegistered();
 
 // Every V4L2 video-capture device (in /dev/videoN number order), then the
-// virtual devices listed in the file named by OCULON_DEVICES.
+// virtual devices listed in the file named by OCULON_DEVICES; names shared by
+// several devices are numbered (NumberSameNames).
 std::vector<CaptureDeviceInfo> ListCaptureDevices();
+// The device of ListCaptureDevices with that stable identity; false when none.
+bool FindCaptureDevice(const std::string& stableId, CaptureDeviceInfo& found);
+
+// Gives the second and later devices of one display name the names "NAME (2)",
+// "NAME (3)" ..., ranked by their stable identity.
+void NumberSameNames(std::vector<CaptureDeviceInfo>& devices);
+
+// The link in `folder` (the by-id folder of V4L2) that leads to `node`; "" when none.
+std::string ByIdLink(const std::string& node, const std::string& folder);
 
 // The lines "NAME|SOURCE" of an OCULON_DEVICES file. Empty lines, lines
 // starting with '#', lines without '|' and sources with an unknown prefix are left out.

@@ -104,4 +104,14 @@ TEST_F(CaptureChoice, ADeviceThatCannotOpenIsReportedAndStillRemembered) {
     EXPECT_FALSE(source->IsRunning());
 }
 
+TEST_F(CaptureChoice, TwoDevicesOfOneNameAreEachRememberedByTheirOwnName) {
+    // Numbered by their sources, not by their places in the list.
+    CVirtualDevices devices("Scene|lavfi:testsrc2=s=320x240:r=30\nScene|" + std::string(kScene) +
+                            "\n");
+    auto source = Start(devices, "Scene (2)");
+    EXPECT_TRUE(m_sink.Texts().empty());
+    EXPECT_EQ(source->DeviceNames(), (std::vector<std::string>{"Scene (2)", "Scene"}));
+    EXPECT_EQ(source->SelectedDevice(), 0);
+}
+
 } // namespace

@@ -1,11 +1,15 @@
 // The capture graph on virtual devices: listing, the open/attach/run/detach
 // rules and sources that stall or end, as a camera would.
+#include "FifoCamera.h"
+#include "RecordingSinks.h"
 #include "RunCommand.h"
 #include "capture_support.h"
 #include "frame/FrameFormat.h"
 
 #include <gtest/gtest.h>
 
+#include <future>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -159,6 +163,7 @@ TEST_F(CaptureGraph, AStalledSourceTimesOutAndLeavesTheBufferAlone) {
 TEST_F(CaptureGraph, ASourceThatEndsKeepsTheGraphUsable) {
     CVirtualDevices devices(Devices({{"Ending", kEnding}, {"Scene", kPattern}}));
     CCaptureGraph graph;
+    graph.SetReconnectDelays(std::chrono::hours(1), std::chrono::hours(1)); // not back soon
     graph.EnumerateDevices();
     ASSERT_TRUE(graph.OpenDevice(m_real));
     ASSERT_TRUE(graph.AttachWindow());
@@ -182,6 +187,79 @@ TEST_F(CaptureGraph, ASourceThatEndsKeepsTheGraphUsable) {
     ASSERT_TRUE(graph.Run());
     EXPECT_EQ(graph.FetchFrame(buffer.data(), buffer.size()), kFrameBufferSize);
     EXPECT_FALSE(graph.SourceEnded());
+}
+
+TEST_F(CaptureGraph, AClipOpensAgainAfterACaptureRan) {
+    CVirtualDevices devices("");
+    const std::string clip = devices.Dir().File("clip.bmp");
+    WriteBmp24(clip, 320, 240, [](int, int) { return std::array<uint8_t, 3>{10, 20, 30}; });
+    WriteFileBytes(devices.Dir().File("devices.txt"), "Clip|file:" + clip + "\n");
+    CCaptureGraph graph;
+    graph.EnumerateDevices();
+    std::vector<uint8_t> buffer(kFrameBufferSize);
+    for (int run = 1; run <= 2; ++run) {
+        ASSERT_TRUE(graph.OpenDevice(m_real)) << "run " << run;
+        ASSERT_TRUE(graph.AttachWindow());
+        ASSERT_TRUE(graph.Run());
+        EXPECT_EQ(graph.FetchFrame(buffer.data(), buffer.size()), kFrameBufferSize);
+        EXPECT_TRUE(graph.DetachWindow());
+    }
+}
+
+class PipeCamera : public CaptureGraph {
+protected:
+    void Start(CCaptureGraph& graph) {
+        WriteFileBytes(m_list, m_camera.DeviceLine("Pipe"));
+        m_camera.Start();
+        graph.EnumerateDevices();
+        ASSERT_TRUE(graph.OpenDevice(m_real));
+        ASSERT_TRUE(graph.AttachWindow());
+        ASSERT_TRUE(graph.Run());
+        ASSERT_EQ(graph.FetchFrame(m_buffer.data(), m_buffer.size()), kFrameBufferSize);
+    }
+    size_t Fetch(CCaptureGraph& graph) {
+        return graph.FetchFrame(m_buffer.data(), m_buffer.size());
+    }
+
+    CVirtualDevices m_devices{""};
+    std::string m_list = m_devices.Dir().File("devices.txt");
+    CFifoCamera m_camera{m_devices.Dir().File("camera.fifo"), "testsrc2=s=320x240:r=25"};
+    std::vector<uint8_t> m_buffer = std::vector<uint8_t>(kFrameBufferSize);
+};
+
+TEST_F(PipeCamera, AStalledPipeDoesNotHoldUpTheClose) {
+    CCaptureGraph graph;
+    Start(graph);
+    m_camera.Stall();
+    for (int i = 0; i < 100 && Fetch(graph) != 0; ++i) {
+    } // what the pipe still held
+    EXPECT_FALSE(graph.SourceEnded());
+    auto closing = std::async(std::launch::async, [&] { graph.CloseAll(); });
+    // Not a speed check: a close that hangs on the pipe never ends on its own.
+    const bool closed = closing.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    m_camera.Stop(); // ends a read that still blocks
+    closing.wait();
+    EXPECT_TRUE(closed) << "the close waited for the stalled pipe";
+}
+
+TEST_F(PipeCamera, ALostCameraIsFoundAgainByItsIdentityAndStreamsOn) {
+    CRecordingEventLog events;
+    CCaptureGraph graph;
+    graph.SetReconnectDelays(std::chrono::milliseconds(50), std::chrono::milliseconds(200));
+    Start(graph);
+    m_camera.Stop();
+    for (int i = 0; i < 200 && !graph.SourceEnded(); ++i)
+        Fetch(graph); // what the pipe still held, then the end
+    ASSERT_TRUE(graph.SourceEnded());
+    EXPECT_EQ(Fetch(graph), 0u);
+    // Back, at another place in the list.
+    WriteFileBytes(m_list, Devices({{"Scene", kPattern}}) + m_camera.DeviceLine("Pipe"));
+    m_camera.Start();
+    for (int i = 0; i < 600 && graph.SourceEnded(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_FALSE(graph.SourceEnded());
+    EXPECT_EQ(Fetch(graph), kFrameBufferSize);
+    EXPECT_EQ(events.Lines(), (std::vector<std::string>{"camera: lost Pipe", "camera: back Pipe"}));
 }
 
 } // namespace

@@ -12,7 +12,7 @@ const std::string kNoDevice = "Oculon cannot find any\r\n"
                               "[3] Restart Oculon.\r\n\r\n"
                               "HINT:\r\n"
                               "Oculon is compatible with\r\n"
-                              "any Windows PC WebCam.\r\n";
+                              "any webcam.\r\n";
 const std::string kHint = "\r\n\r\nTo select another device\r\nuse the setup screen.";
 
 std::string Missing(const std::string& remembered, const std::string& replacement) {
