@@ -6,6 +6,7 @@
 #include "app/Clock.h"
 #include "app/CommandLine.h"
 #include "app/HomeFolder.h"
+#include "app/PrivateFiles.h"
 #include "program/AppObjects.h"
 #include "program/Restart.h"
 #include "video/StatusText.h"
@@ -37,6 +38,7 @@ void Usage() {
 } // namespace
 
 int main(int argc, char** argv) {
+    KeepNewFilesPrivate();
     double runFor = -1;
     bool listDevices = false;
     for (int i = 1; i < argc; ++i) {

@@ -8,6 +8,7 @@
 #include "app/CommandLine.h"
 #include "app/HomeFolder.h"
 #include "app/MessageSink.h"
+#include "app/PrivateFiles.h"
 #include "program/AppObjects.h"
 #include "program/Restart.h"
 
@@ -29,6 +30,7 @@ void OnStopSignal(int) {
 } // namespace
 
 int main(int argc, char** argv) {
+    KeepNewFilesPrivate();
     QApplication app(argc, argv);
     // Message boxes shown while the window sits in the tray must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);

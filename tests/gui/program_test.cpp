@@ -3,7 +3,6 @@
 #include "TempDir.h"
 #include "main/StartSignal.h"
 
-#include <QDir>
 #include <QLocalServer>
 #include <gtest/gtest.h>
 
@@ -105,7 +104,7 @@ TEST(Program, ASecondStartBringsUpTheOneInTrayModeAndEnds) {
     WriteDevices(home);
     const QString name = CStartSignal::ServerName(home.Folder());
     ProgramRun tray(home, {"CMDARG_STRAY"});
-    const std::string socket = (QDir::tempPath() + "/" + name).toStdString();
+    const std::string socket = name.toStdString();
     ASSERT_TRUE(WaitForFile(socket, 60));
     {
         ProgramRun second(home, {});

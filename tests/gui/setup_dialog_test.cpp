@@ -2,6 +2,7 @@
 
 #include "setup/PageEmailSetup.h"
 #include "setup/PageMotionDetect.h"
+#include "setup/PageStartup.h"
 #include "setup/PageVideoCapture.h"
 #include "setup/PageVideoDevice.h"
 #include "widgets/ArrowPair.h"
@@ -28,11 +29,12 @@ TEST_F(SetupDialog, HostLayoutAndInitialPage) {
     auto dialog = MakeDialog(2);
     EXPECT_EQ(dialog->windowTitle(), "Oculon Setup");
     QTabWidget* tabs = dialog->TabControl();
-    ASSERT_EQ(tabs->count(), 4);
+    ASSERT_EQ(tabs->count(), 5);
     EXPECT_EQ(tabs->tabText(0), "Video Device");
     EXPECT_EQ(tabs->tabText(1), "Motion Detect");
     EXPECT_EQ(tabs->tabText(2), "Video Capture");
     EXPECT_EQ(tabs->tabText(3), "Email Setup");
+    EXPECT_EQ(tabs->tabText(4), "Startup");
     EXPECT_EQ(tabs->currentWidget(), dialog->CapturePage());
     EXPECT_TRUE(dialog->CapturePage()->isVisible());
     EXPECT_FALSE(dialog->MotionPage()->isVisible());
@@ -46,7 +48,8 @@ TEST_F(SetupDialog, HostLayoutAndInitialPage) {
     for (QWidget* page :
          {static_cast<QWidget*>(dialog->VideoDevicePage()),
           static_cast<QWidget*>(dialog->MotionPage()), static_cast<QWidget*>(dialog->CapturePage()),
-          static_cast<QWidget*>(dialog->EmailPage())}) {
+          static_cast<QWidget*>(dialog->EmailPage()),
+          static_cast<QWidget*>(dialog->StartupPage())}) {
         tabs->setCurrentWidget(page);
         for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             EXPECT_TRUE(page->rect().contains(child->geometry()))

@@ -98,9 +98,10 @@ TEST_F(SetupLayout, EveryTextFitsItsControlAndNoneOverlapWithTheSystemFont) {
     settings->CAPTURE_PTH = "/home/user/oculon/captured";
     picture = DrawScene();
     auto dialog = MakeDialog();
-    const char* names[] = {"video-device", "motion-detect", "video-capture", "email-setup"};
+    const char* names[] = {"video-device", "motion-detect", "video-capture", "email-setup",
+                           "startup"};
     std::vector<std::string> clipped;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         dialog->TabControl()->setCurrentIndex(i);
         QWidget* page = dialog->TabControl()->currentWidget();
         for (const std::string& c : ClippedTexts(page, names[i]))

@@ -14,10 +14,11 @@ std::string WithSlash(std::string folder) {
 }
 
 // mkdir -p: the user-level fallback may be several levels deep on a new account.
+// What it makes is the user's alone; folders that exist keep their modes.
 void MakePath(const std::string& folder) {
     for (size_t at = 1; at <= folder.size(); ++at) {
         if (at == folder.size() || folder[at] == '/')
-            (void)::mkdir(folder.substr(0, at).c_str(), 0755);
+            (void)::mkdir(folder.substr(0, at).c_str(), 0700);
     }
 }
 

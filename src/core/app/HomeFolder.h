@@ -20,5 +20,6 @@ struct CHomeFolderInputs {
 std::string ChooseHomeFolder(const CHomeFolderInputs& inputs,
                              const std::function<bool(const std::string&)>& isWritable);
 
-// ChooseHomeFolder on this process's environment; the folder is created when missing.
+// ChooseHomeFolder on this process's environment; the folder is created when
+// missing, with mode 0700.
 std::string ResolveHomeFolder();

@@ -1,10 +1,12 @@
 #include "main/StartSignal.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 
-#include <unistd.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -18,7 +20,10 @@ QString CStartSignal::ServerName(const std::string& homeFolder) {
         QCryptographicHash::hash(QByteArray::fromStdString(homeFolder), QCryptographicHash::Sha1)
             .toHex()
             .left(16);
-    return QStringLiteral("oculon-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
+    // The user's runtime folder (Qt makes a private one when the session has
+    // none): no other account can even see the socket there.
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+           QStringLiteral("/oculon-") + QString::fromLatin1(hash);
 }
 
 bool CStartSignal::SignalRunning(const QString& name, int timeoutMs) {
@@ -44,6 +49,9 @@ CStartSignal::CStartSignal(const QString& name, QObject* parent)
         QLocalServer::removeServer(name);
         m_server->listen(name);
     }
+    // Only this user may ask the program to come up (Qt leaves the socket 0700).
+    if (m_server->isListening())
+        ::chmod(QFile::encodeName(m_server->fullServerName()).constData(), 0600);
     connect(m_server, &QLocalServer::newConnection, this, &CStartSignal::OnConnection);
 }
 

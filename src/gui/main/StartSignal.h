@@ -7,12 +7,13 @@
 class QLocalServer;
 
 // A program running in tray mode listens on a local socket named after its
-// home folder; a second start of the program with the same home folder asks
-// it to come up instead of starting a second surveillance of the same camera.
+// home folder, in the user's runtime folder and open to the user alone; a second start of the
+// program with the same home folder asks it to come up instead of starting a second surveillance of
+// the same camera.
 class CStartSignal : public QObject {
     Q_OBJECT
 public:
-    // The socket name for a home folder (one per user and folder).
+    // The socket's full path for a home folder (one per user and folder).
     static QString ServerName(const std::string& homeFolder);
     // Asks a running program to come up; true when it answered.
     static bool SignalRunning(const QString& name, int timeoutMs = 2000);

@@ -8,6 +8,7 @@ class DLG_SetupCapture;
 class DLG_SetupEmail;
 class DLG_SetupMotion;
 class DLG_SetupVideoDevice;
+class CStartupPage;
 class QPushButton;
 class QTabWidget;
 
@@ -28,6 +29,7 @@ public:
     DLG_SetupMotion* MotionPage() const { return m_motionPage; }
     DLG_SetupCapture* CapturePage() const { return m_capturePage; }
     DLG_SetupEmail* EmailPage() const { return m_emailPage; }
+    CStartupPage* StartupPage() const { return m_startupPage; }
     QTabWidget* TabControl() const { return m_tabs; }
     QPushButton* OkButton() const { return m_ok; }
     QPushButton* CancelButton() const { return m_cancel; }
@@ -47,6 +49,7 @@ private:
     DLG_SetupMotion* m_motionPage = nullptr;
     DLG_SetupCapture* m_capturePage = nullptr;
     DLG_SetupEmail* m_emailPage = nullptr;
+    CStartupPage* m_startupPage = nullptr;
     int m_initialTab;
     QTabWidget* m_tabs;
     QPushButton* m_help;
