@@ -49,8 +49,8 @@ TEST(MovieRecorder, StartsAMovieOnlyForArchivingOrAMailedMovie) {
         CMovieRecorder recorder(settings);
         recorder.Start(path, 15);
         EXPECT_EQ(recorder.IsRecording(), c.movie) << path;
-        recorder.AddFrame(GreyFrame());
-        recorder.AddFrame(GreyFrame());
+        recorder.AddFrame(GreyFrame(), 0);
+        recorder.AddFrame(GreyFrame(), 0);
         recorder.Stop();
         EXPECT_FALSE(recorder.IsRecording());
         EXPECT_EQ(fs::exists(path), c.movie) << path;
@@ -87,10 +87,10 @@ TEST(MovieRecorder, StartWhileAMovieIsOpenFinishesTheFirst) {
     CRecordingEventLog events;
     CMovieRecorder recorder(settings);
     recorder.Start(dir.File("a.wmv"), 10);
-    recorder.AddFrame(GreyFrame());
+    recorder.AddFrame(GreyFrame(), 0);
     recorder.Start(dir.File("b.wmv"), 10);
-    recorder.AddFrame(GreyFrame());
-    recorder.AddFrame(GreyFrame());
+    recorder.AddFrame(GreyFrame(), 0);
+    recorder.AddFrame(GreyFrame(), 0);
     recorder.Stop();
     EXPECT_EQ(events.Lines(), (std::vector<std::string>{
                                   "movie: start " + dir.File("a.wmv"),
