@@ -7,6 +7,7 @@
 #include "app/TagParser.h"
 #include "mail/ReportMailer.h"
 #include "program/Restart.h"
+#include "record/ArchiveGuard.h"
 #include "record/MovieRecorder.h"
 #include "record/WavePlayer.h"
 #include "video/FrameTextPainter.h"
@@ -30,6 +31,9 @@ void CAppObjects::CreateAll(const std::string& homeFolder, const std::string& pr
     m_pSettings = new CAppSettings(*m_pParser, homeFolder, programPath);
     m_pWavePlayer = new CWavePlayer(m_pSettings->MOTION_VOL);
     m_pMovieRecorder = new CMovieRecorder(*m_pSettings);
+    static const CDiskFreeSpace diskFreeSpace;
+    m_pArchiveGuard = new CArchiveGuard(diskFreeSpace, CSystemClock::Instance());
+    m_pMovieRecorder->SetArchiveGuard(m_pArchiveGuard); // the first sweep starts now
     m_pTextPainter = new CFrameTextPainter;
     m_pReportMailer = new CReportMailer(*m_pSettings);
     m_pCommandLine = new CCommandLine(commandLine);
@@ -48,6 +52,7 @@ void CAppObjects::DestroyAll() {
     if (m_pMovieRecorder)
         m_pMovieRecorder->Stop();
     DeleteAndClear(m_pMovieRecorder);
+    DeleteAndClear(m_pArchiveGuard); // after the recorder, which tells it of the last capture
     DeleteAndClear(m_pReportMailer); // a worker still delivering keeps its own copies
     DeleteAndClear(m_pCommandLine);
     DeleteAndClear(m_pWavePlayer);

@@ -7,6 +7,7 @@ class CAppSettings;
 class CCommandLine;
 class CFrameTextPainter;
 class CMovieRecorder;
+class CArchiveGuard;
 class CReportMailer;
 class CSurveillanceController;
 class CTagParser;
@@ -56,6 +57,7 @@ public:
     CTagParser* m_pParser = nullptr;
     CFrameTextPainter* m_pTextPainter = nullptr;
     CMovieRecorder* m_pMovieRecorder = nullptr;
+    CArchiveGuard* m_pArchiveGuard = nullptr; // keeps the archive within its limits
     CReportMailer* m_pReportMailer = nullptr;
     CCommandLine* m_pCommandLine = nullptr;
     CWavePlayer* m_pWavePlayer = nullptr;

@@ -37,11 +37,12 @@ bool IsStillName(const std::string& name) {
            name.compare(12, 4, ".jpg") == 0;
 }
 
-int64_t FolderBytes(const fs::path& folder) {
+// Our stills in a stills folder; anything else there is not ours to count.
+int64_t StillBytes(const fs::path& folder) {
     int64_t bytes = 0;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec))
-        if (entry.is_regular_file(ec))
+        if (entry.is_regular_file(ec) && IsStillName(entry.path().filename().string()))
             bytes += static_cast<int64_t>(entry.file_size(ec));
     return bytes;
 }
@@ -118,7 +119,7 @@ std::vector<CArchivedCapture> CArchiveGuard::ListCaptures(const std::string& fol
         }
         if (stills) {
             it->stillDir = entry.path().string();
-            it->bytes += FolderBytes(entry.path());
+            it->bytes += StillBytes(entry.path());
         } else {
             it->movies.push_back(entry.path().string());
             it->bytes += static_cast<int64_t>(entry.file_size(ec));
