@@ -182,6 +182,7 @@ CStatusInputs CSurveillanceController::StatusInputs(bool closeRequested) const {
     in.mailSending = m_services.mailer && m_services.mailer->IsSending();
     in.movieRecording = m_services.recorder && m_services.recorder->IsRecording();
     in.sounding = m_services.sound && m_services.sound->IsSounding();
+    in.archivePaused = m_services.recorder && m_services.recorder->ArchivePaused();
     return in;
 }
 
