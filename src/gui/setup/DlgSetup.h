@@ -7,6 +7,7 @@ class DLG_SetupCapture;
 class DLG_SetupEmail;
 class DLG_SetupMotion;
 class DLG_SetupVideoDevice;
+class CPageRecording;
 class QPushButton;
 class QTabWidget;
 
@@ -27,6 +28,7 @@ public:
     DLG_SetupMotion* MotionPage() const { return m_motionPage; }
     DLG_SetupCapture* CapturePage() const { return m_capturePage; }
     DLG_SetupEmail* EmailPage() const { return m_emailPage; }
+    CPageRecording* RecordingPage() const { return m_recordingPage; }
     QTabWidget* TabControl() const { return m_tabs; }
     QPushButton* OkButton() const { return m_ok; }
     QPushButton* CancelButton() const { return m_cancel; }
@@ -50,6 +52,7 @@ private:
     DLG_SetupMotion* m_motionPage = nullptr;
     DLG_SetupCapture* m_capturePage = nullptr;
     DLG_SetupEmail* m_emailPage = nullptr;
+    CPageRecording* m_recordingPage = nullptr; // after the described pages
     int m_initialTab;
     QTabWidget* m_tabs;
     QPushButton* m_help;
