@@ -1,14 +1,20 @@
-// Cost of recording: one movie frame (colour conversion, wmv2 encode, asf mux)
-// and one 50 ms alert-sound buffer.
+// Cost of recording: one movie frame (colour conversion, encode, mux) as WMV
+// and as MP4, the same MP4 frames through the ffmpeg command line for
+// comparison, a pre-roll frame, and one 50 ms alert-sound buffer.
 #include "frame/FrameImage.h"
 #include "record/AlertSynth.h"
+#include "record/Mp4Writer.h"
+#include "record/PreRollRing.h"
 #include "record/WmvWriter.h"
 
 #include <benchmark/benchmark.h>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -36,10 +42,14 @@ std::vector<CFrameImage> Scene(int count) {
     return frames;
 }
 
+std::string TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "oculon-bench-XXXXXX").string();
+    return ::mkdtemp(pattern.data());
+}
+
 void BM_MovieFrame(benchmark::State& state) {
     const std::vector<CFrameImage> frames = Scene(30);
-    std::string pattern = (std::filesystem::temp_directory_path() / "oculon-bench-XXXXXX").string();
-    const std::string dir = ::mkdtemp(pattern.data());
+    const std::string dir = TempFolder();
     {
         CWmvWriter writer(dir + "/bench.wmv", 15);
         writer.AddFrame(frames[0]); // set-up of the encoder is not a per-frame cost
@@ -52,6 +62,80 @@ void BM_MovieFrame(benchmark::State& state) {
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_MovieFrame)->Unit(benchmark::kMillisecond);
+
+void BM_Mp4Frame(benchmark::State& state) {
+    const std::vector<CFrameImage> frames = Scene(30);
+    const std::string dir = TempFolder();
+    {
+        CMp4Writer writer(dir + "/bench.mp4", 15);
+        writer.AddFrame(frames[0], 0);
+        int64_t k = 1;
+        for (auto _ : state) {
+            if (!writer.AddFrame(frames[k % frames.size()], k * 66))
+                state.SkipWithError("frame refused");
+            ++k;
+        }
+    }
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_Mp4Frame)->Unit(benchmark::kMillisecond);
+
+// The ffmpeg command line on the same frames with the writer's settings,
+// counted in the processor time of the ffmpeg process (the machine may be
+// shared); its start-up is taken out by timing a one-frame run as well.
+void BM_Mp4FrameFfmpegCli(benchmark::State& state) {
+    constexpr int kFrames = 300;
+    const std::vector<CFrameImage> frames = Scene(30);
+    const std::string dir = TempFolder();
+    {
+        std::ofstream raw(dir + "/scene.bgr0", std::ios::binary);
+        for (int k = 0; k < kFrames; ++k)
+            raw.write(reinterpret_cast<const char*>(frames[k % frames.size()].bgrx.data()),
+                      static_cast<std::streamsize>(frames[0].bgrx.size()));
+    }
+    const auto run = [&](int count) {
+        const std::string command =
+            "ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt bgr0 -s 320x240 -r 15 -i " + dir +
+            "/scene.bgr0 -frames:v " + std::to_string(count) +
+            " -sws_flags bilinear -pix_fmt yuv420p -c:v libx264 -preset " + CMp4Writer::kPreset +
+            " -profile:v main -level 3.0 -crf " + std::to_string(CMp4Writer::kRateFactor) +
+            " -bf 0 -g 30 -threads 1 -movflags frag_keyframe+empty_moov+default_base_moof "
+            "-frag_duration 1000000 -video_track_timescale 1000 " +
+            dir + "/cli.mp4";
+        const auto childSeconds = [] {
+            rusage usage{};
+            ::getrusage(RUSAGE_CHILDREN, &usage);
+            return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        };
+        const double before = childSeconds();
+        if (std::system(command.c_str()) != 0)
+            state.SkipWithError("ffmpeg failed");
+        return childSeconds() - before;
+    };
+    for (auto _ : state) {
+        const double perFrame = (run(kFrames) - run(1)) / (kFrames - 1);
+        state.SetIterationTime(perFrame);
+    }
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_Mp4FrameFfmpegCli)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// A watched frame kept for the pre-roll (conversion into the ring); the ring
+// is filled to its largest setting, whose memory is reported.
+void BM_PreRollFrame(benchmark::State& state) {
+    const std::vector<CFrameImage> frames = Scene(4);
+    CPreRollRing ring;
+    ring.Configure(10, 60);
+    int64_t t = 0;
+    for (auto _ : state) {
+        ring.Push(frames[t % frames.size()], t * 16);
+        ++t;
+    }
+    state.counters["ring_MB"] = static_cast<double>(ring.BytesHeld()) / 1e6;
+    state.counters["frames"] = static_cast<double>(ring.Count());
+}
+BENCHMARK(BM_PreRollFrame)->Iterations(1000)->Unit(benchmark::kMicrosecond);
 
 void BM_SoundBuffer(benchmark::State& state) {
     CAlertSynth synth(50);

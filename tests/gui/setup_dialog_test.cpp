@@ -2,6 +2,7 @@
 
 #include "setup/PageEmailSetup.h"
 #include "setup/PageMotionDetect.h"
+#include "setup/PageRecording.h"
 #include "setup/PageStartup.h"
 #include "setup/PageVideoCapture.h"
 #include "setup/PageVideoDevice.h"
@@ -29,12 +30,13 @@ TEST_F(SetupDialog, HostLayoutAndInitialPage) {
     auto dialog = MakeDialog(2);
     EXPECT_EQ(dialog->windowTitle(), "Oculon Setup");
     QTabWidget* tabs = dialog->TabControl();
-    ASSERT_EQ(tabs->count(), 5);
+    ASSERT_EQ(tabs->count(), 6);
     EXPECT_EQ(tabs->tabText(0), "Video Device");
     EXPECT_EQ(tabs->tabText(1), "Motion Detect");
     EXPECT_EQ(tabs->tabText(2), "Video Capture");
     EXPECT_EQ(tabs->tabText(3), "Email Setup");
-    EXPECT_EQ(tabs->tabText(4), "Startup");
+    EXPECT_EQ(tabs->tabText(4), "Recording");
+    EXPECT_EQ(tabs->tabText(5), "Startup");
     EXPECT_EQ(tabs->currentWidget(), dialog->CapturePage());
     EXPECT_TRUE(dialog->CapturePage()->isVisible());
     EXPECT_FALSE(dialog->MotionPage()->isVisible());
@@ -49,6 +51,7 @@ TEST_F(SetupDialog, HostLayoutAndInitialPage) {
          {static_cast<QWidget*>(dialog->VideoDevicePage()),
           static_cast<QWidget*>(dialog->MotionPage()), static_cast<QWidget*>(dialog->CapturePage()),
           static_cast<QWidget*>(dialog->EmailPage()),
+          static_cast<QWidget*>(dialog->RecordingPage()),
           static_cast<QWidget*>(dialog->StartupPage())}) {
         tabs->setCurrentWidget(page);
         for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))

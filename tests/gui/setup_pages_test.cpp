@@ -2,6 +2,7 @@
 
 #include "setup/PageEmailSetup.h"
 #include "setup/PageMotionDetect.h"
+#include "setup/PageRecording.h"
 #include "setup/PageVideoCapture.h"
 #include "setup/PageVideoDevice.h"
 #include "setup/RegionSelectWnd.h"
@@ -199,6 +200,23 @@ TEST_F(PagesTest, EmailTextsAreStoredAsTyped) {
     EXPECT_EQ(settings->EMAIL_ENA, 1);
     EXPECT_EQ(settings->EMAIL_TO, "not an address");
     EXPECT_EQ(settings->EMAIL_CUS, "hi\nthere");
+}
+
+TEST_F(PagesTest, RecordingPageStoresItsSettingsWithinTheirLimits) {
+    auto dialog = MakeDialog(4);
+    CPageRecording* page = dialog->RecordingPage();
+    EXPECT_EQ(ArrowLimits(page, CPageRecording::kIdPreRollArrows, CPageRecording::kIdPreRoll),
+              (std::pair<int, int>{0, 10}));
+    page->ControlAs<QCheckBox>(CPageRecording::kIdMp4)->click();
+    page->ControlAs<QLineEdit>(CPageRecording::kIdMaxDays)->setText("30");
+    page->ControlAs<QLineEdit>(CPageRecording::kIdMaxGb)->setText("-5");
+    page->ControlAs<QLineEdit>(CPageRecording::kIdMinFreeGb)->setText("2");
+    dialog->OkButton()->click();
+    EXPECT_EQ(settings->MOVIE_FORMAT, 1);
+    EXPECT_EQ(settings->PRE_ROLL_S, 10);
+    EXPECT_EQ(settings->ARCHIVE_MAX_DAYS, 30);
+    EXPECT_EQ(settings->ARCHIVE_MAX_GB, 0);
+    EXPECT_EQ(settings->ARCHIVE_MIN_FREE_GB, 2);
 }
 
 TEST_F(PagesTest, SixteenBitDesktopDisablesTheOpacityButKeepsIt) {

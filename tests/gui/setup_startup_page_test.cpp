@@ -29,7 +29,7 @@ TEST_F(SetupDialogTest, StartupPageWritesTheLoginEntryOnOkAndRemovesItWhenUntick
     };
     for (const auto& step : steps) {
         auto dialog = MakeDialog(4);
-        auto* box = dialog->StartupPage()->ControlAs<QCheckBox>(CStartupPage::kIdAutostart);
+        auto* box = dialog->StartupPage()->ControlAs<QCheckBox>(CPageStartup::kIdAutostart);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->isChecked(), fs::exists(entry));
         if (box->isChecked() != step.tick)
@@ -50,7 +50,7 @@ TEST_F(SetupDialogTest, StartupPageWritesTheLoginEntryOnOkAndRemovesItWhenUntick
 TEST_F(SetupDialogTest, StartupPageSaysWhoCanSeeTheArchive) {
     settings->CAPTURE_PTH = home.File("elsewhere/captured");
     auto dialog = MakeDialog(4);
-    auto* text = dialog->StartupPage()->ControlAs<QLabel>(CStartupPage::kIdArchiveAccess);
+    auto* text = dialog->StartupPage()->ControlAs<QLabel>(CPageStartup::kIdArchiveAccess);
     ASSERT_NE(text, nullptr);
     EXPECT_TRUE(text->text().contains("does not exist yet")) << text->text().toStdString();
     fs::create_directories(home.File("elsewhere/captured"));

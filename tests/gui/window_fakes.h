@@ -42,7 +42,7 @@ struct FakeSource : IFrameSource {
 
 struct FakeRecorder : IMovieRecorder {
     void Start(const std::string&, int) override { recording = true; }
-    void AddFrame(const CFrameImage&) override {}
+    void AddFrame(const CFrameImage&, int64_t) override {}
     void Stop() override { recording = false; }
     bool IsRecording() const override { return recording; }
     bool recording = false;

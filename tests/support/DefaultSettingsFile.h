@@ -2,7 +2,7 @@
 #include <string>
 
 // The settings file a first start leaves behind, byte for byte, for a home
-// folder `home` that ends in "/".
+// folder `home` that ends in "/": the described 41 lines, then the added sections.
 inline std::string DefaultSettingsFile(const std::string& home) {
     return "[OCULON INI FILE]\n"
            "\n"
@@ -46,5 +46,13 @@ inline std::string DefaultSettingsFile(const std::string& home) {
            "<EMAIL_SMTP>enter smtp server here</EMAIL_SMTP>\n"
            "<EMAIL_FROM>enter email address here</EMAIL_FROM>\n"
            "<EMAIL_TO>enter email address here</EMAIL_TO>\n"
-           "<EMAIL_CUS></EMAIL_CUS>\n";
+           "<EMAIL_CUS></EMAIL_CUS>\n"
+           // Settings beyond the described file, in sections of their own.
+           "\n"
+           "[RECORDING]\n"
+           "MOVIE_FORMAT=0\n"
+           "PRE_ROLL_S=0\n"
+           "ARCHIVE_MAX_DAYS=0\n"
+           "ARCHIVE_MAX_GB=0\n"
+           "ARCHIVE_MIN_FREE_GB=1\n";
 }

@@ -43,6 +43,12 @@ const CIntKey kIntKeys[] = {
     {"EMAIL_ENA=", &CAppSettings::EMAIL_ENA, 0, kAny, kAny},
     {"EMAIL_WMV=", &CAppSettings::EMAIL_WMV, 1, kAny, kAny},
     {"EMAIL_JPG=", &CAppSettings::EMAIL_JPG, 1, kAny, kAny},
+    // [RECORDING]
+    {"MOVIE_FORMAT=", &CAppSettings::MOVIE_FORMAT, 0, 0, 1},
+    {"PRE_ROLL_S=", &CAppSettings::PRE_ROLL_S, 0, 0, 10},
+    {"ARCHIVE_MAX_DAYS=", &CAppSettings::ARCHIVE_MAX_DAYS, 0, 0, 36500},
+    {"ARCHIVE_MAX_GB=", &CAppSettings::ARCHIVE_MAX_GB, 0, 0, 1000000},
+    {"ARCHIVE_MIN_FREE_GB=", &CAppSettings::ARCHIVE_MIN_FREE_GB, 1, 0, 1000000},
 };
 
 struct CStringKey {
@@ -150,6 +156,13 @@ std::string CAppSettings::FileText() const {
     tagged("EMAIL_FROM", EMAIL_FROM);
     tagged("EMAIL_TO", EMAIL_TO);
     tagged("EMAIL_CUS", EMAIL_CUS);
+    line("");
+    line("[RECORDING]");
+    num("MOVIE_FORMAT=", MOVIE_FORMAT);
+    num("PRE_ROLL_S=", PRE_ROLL_S);
+    num("ARCHIVE_MAX_DAYS=", ARCHIVE_MAX_DAYS);
+    num("ARCHIVE_MAX_GB=", ARCHIVE_MAX_GB);
+    num("ARCHIVE_MIN_FREE_GB=", ARCHIVE_MIN_FREE_GB);
     return t;
 }
 

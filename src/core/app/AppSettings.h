@@ -57,6 +57,12 @@ public:
     std::string EMAIL_FROM;
     std::string EMAIL_TO;
     std::string EMAIL_CUS;
+    // [RECORDING]: movie format, pre-roll and the archive's limits.
+    int MOVIE_FORMAT = 0;        // 0 = WMV, 1 = MP4 (H.264)
+    int PRE_ROLL_S = 0;          // seconds before the motion that a movie begins with
+    int ARCHIVE_MAX_DAYS = 0;    // captures older than this are deleted; 0 = kept forever
+    int ARCHIVE_MAX_GB = 0;      // archive size limit; 0 = none
+    int ARCHIVE_MIN_FREE_GB = 1; // free space kept on the archive's disk
 
     static constexpr const char* kDefaultTitle = " PRESS SETUP TO EDIT THIS TITLE ";
     static constexpr const char* kDefaultSmtp = "enter smtp server here";

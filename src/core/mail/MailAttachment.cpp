@@ -12,6 +12,7 @@ void CMailAttachment::Clear() {
     m_fileName.clear();
     m_data.clear();
     m_data.shrink_to_fit();
+    m_contentType = "application/octet-stream";
 }
 
 bool CMailAttachment::Load(const std::string& path) {
@@ -47,6 +48,8 @@ bool CMailAttachment::Load(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     m_name = slash == std::string::npos ? path : path.substr(slash + 1);
     m_fileName = m_name;
+    const bool mp4 = m_name.size() > 4 && m_name.compare(m_name.size() - 4, 4, ".mp4") == 0;
+    m_contentType = mp4 ? "video/mp4" : "application/octet-stream";
     return true;
 }
 

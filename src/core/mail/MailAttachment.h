@@ -21,6 +21,9 @@ public:
     std::string m_name;     // the part's name= parameter
     std::string m_fileName; // the part's filename= parameter
     std::string m_data;     // base64 text of the file
+    // The part's type: "video/mp4" for an MP4 movie, so phones play it in
+    // place; every other file goes as the described octet stream.
+    std::string m_contentType = "application/octet-stream";
 
 private:
     void Clear();

@@ -27,7 +27,7 @@ std::string JoinFormatted(const std::vector<CMailAddress>& list) {
 }
 
 std::string PartHeader(const CMailAttachment& attachment) {
-    return "\r\n\r\n--#BOUNDARY#\r\nContent-Type: application/octet-stream; " +
+    return "\r\n\r\n--#BOUNDARY#\r\nContent-Type: " + attachment.m_contentType + "; " +
            mail_text::MimeParameter("name", mail_text::WithoutLineEnds(attachment.m_name)) +
            "\r\nContent-Transfer-Encoding: base64\r\nContent-Disposition: attachment; " +
            mail_text::MimeParameter("filename", mail_text::WithoutLineEnds(attachment.m_fileName)) +

@@ -6,6 +6,7 @@
 #include "app/TagParser.h"
 #include "mail/ReportMailer.h"
 #include "program/Restart.h"
+#include "record/ArchiveGuard.h"
 #include "record/MovieRecorder.h"
 #include "record/WavePlayer.h"
 #include "video/FrameTextPainter.h"
@@ -24,6 +25,9 @@ void CAppObjects::CreateAll(const std::string& homeFolder, const std::string& pr
     m_pSettings = std::make_unique<CAppSettings>(*m_pParser, homeFolder, programPath);
     m_pWavePlayer = std::make_unique<CWavePlayer>(m_pSettings->MOTION_VOL);
     m_pMovieRecorder = std::make_unique<CMovieRecorder>(*m_pSettings);
+    static const CDiskFreeSpace diskFreeSpace; // stateless: asks the file system each time
+    m_pArchiveGuard = std::make_unique<CArchiveGuard>(diskFreeSpace, CSystemClock::Instance());
+    m_pMovieRecorder->SetArchiveGuard(m_pArchiveGuard.get()); // the first sweep starts now
     m_pTextPainter = std::make_unique<CFrameTextPainter>();
     m_pReportMailer = std::make_unique<CReportMailer>(*m_pSettings);
     m_pCommandLine = std::make_unique<CCommandLine>(commandLine);
@@ -47,6 +51,7 @@ void CAppObjects::DestroyAll() {
     if (m_pMovieRecorder)
         m_pMovieRecorder->Stop();
     m_pMovieRecorder.reset();
+    m_pArchiveGuard.reset(); // after the recorder, which tells it of the last capture
     m_pReportMailer.reset(); // a worker still delivering keeps its own copies
     m_pCommandLine.reset();
     m_pWavePlayer.reset();

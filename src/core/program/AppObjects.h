@@ -8,6 +8,7 @@ class CAppSettings;
 class CCommandLine;
 class CFrameTextPainter;
 class CMovieRecorder;
+class CArchiveGuard;
 class CReportMailer;
 class CSurveillanceController;
 class CTagParser;
@@ -74,6 +75,7 @@ public:
     std::unique_ptr<CTagParser> m_pParser;
     std::unique_ptr<CFrameTextPainter> m_pTextPainter;
     std::unique_ptr<CMovieRecorder> m_pMovieRecorder;
+    std::unique_ptr<CArchiveGuard> m_pArchiveGuard; // keeps the archive within its limits
     std::unique_ptr<CReportMailer> m_pReportMailer;
     std::unique_ptr<CCommandLine> m_pCommandLine;
     std::unique_ptr<CWavePlayer> m_pWavePlayer;

@@ -3,6 +3,7 @@
 #include "app/EventLog.h"
 #include "app/MessageSink.h"
 #include "frame/FrameImage.h"
+#include "record/YuvFrame.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -12,6 +13,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <unistd.h>
 
@@ -99,22 +101,53 @@ bool CWmvWriter::RefuseFrame(const CFrameImage&) {
     return false;
 }
 
+bool CWmvWriter::AddFrame(const CFrameImage& frame, int64_t) {
+    return AddFrame(frame);
+}
+
+bool CWmvWriter::AddConverted(const CYuvFrame& frame, int64_t) {
+    if (m_state == kClosed)
+        return false;
+    if (m_state == kOpened) {
+        const bool wellFormed = frame.width > 0 && frame.height > 0 &&
+                                frame.planes.size() == CYuvFrame::Size(frame.width, frame.height);
+        if (!SetUpInput(frame.width, frame.height, wellFormed))
+            return false;
+        m_state = kWriting;
+    }
+    if (!PrepareFrame())
+        return false;
+    const bool ok = frame.width == m_width && frame.height == m_height &&
+                    frame.planes.size() == CYuvFrame::Size(m_width, m_height);
+    if (ok) {
+        const uint8_t* planes[3] = {frame.Y(), frame.U(), frame.V()};
+        for (int p = 0; p < 3; ++p) {
+            const int w = p == 0 ? m_width : m_width / 2;
+            const int h = p == 0 ? m_height : m_height / 2;
+            for (int y = 0; y < h; ++y)
+                std::memcpy(m_frame->data[p] + static_cast<ptrdiff_t>(y) * m_frame->linesize[p],
+                            planes[p] + static_cast<size_t>(y) * w, static_cast<size_t>(w));
+        }
+    }
+    return EncodeFrame(ok);
+}
+
 bool CWmvWriter::BeginAndWriteFrame(const CFrameImage& frame) {
-    if (!SetUpInput(frame))
+    const bool wellFormed =
+        frame.width > 0 && frame.height > 0 &&
+        frame.bgrx.size() == static_cast<size_t>(frame.width) * frame.height * 4;
+    if (!SetUpInput(frame.width, frame.height, wellFormed))
         return false;
     m_state = kWriting;
     return WriteFrame(frame);
 }
 
-bool CWmvWriter::SetUpInput(const CFrameImage& frame) {
+bool CWmvWriter::SetUpInput(int width, int height, bool wellFormed) {
     // The movie takes the size of its first picture.
-    const bool wellFormed =
-        frame.width > 0 && frame.height > 0 &&
-        frame.bgrx.size() == static_cast<size_t>(frame.width) * frame.height * 4;
     if (!wellFormed)
         return Fail("Unable to Set Media Type");
-    m_width = frame.width;
-    m_height = frame.height;
+    m_width = width;
+    m_height = height;
 
     m_scaler = sws_getContext(m_width, m_height, AV_PIX_FMT_BGR0, m_width, m_height,
                               AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
@@ -151,7 +184,7 @@ bool CWmvWriter::SetUpInput(const CFrameImage& frame) {
     return true;
 }
 
-bool CWmvWriter::WriteFrame(const CFrameImage& frame) {
+bool CWmvWriter::PrepareFrame() {
     if (!m_frame) {
         m_frame = av_frame_alloc();
         m_packet = av_packet_alloc();
@@ -165,7 +198,12 @@ bool CWmvWriter::WriteFrame(const CFrameImage& frame) {
     }
     if (av_frame_make_writable(m_frame) < 0)
         return Fail("Unable to Lock Buffer");
+    return true;
+}
 
+bool CWmvWriter::WriteFrame(const CFrameImage& frame) {
+    if (!PrepareFrame())
+        return false;
     // A picture of another size than the first, or a short buffer, is refused
     // rather than read past its end.
     bool ok = frame.width == m_width && frame.height == m_height &&
@@ -174,6 +212,13 @@ bool CWmvWriter::WriteFrame(const CFrameImage& frame) {
         const uint8_t* src[1] = {frame.bgrx.data()};
         const int srcStride[1] = {m_width * 4};
         sws_scale(m_scaler, src, srcStride, 0, m_height, m_frame->data, m_frame->linesize);
+    }
+    return EncodeFrame(ok);
+}
+
+bool CWmvWriter::EncodeFrame(bool filled) {
+    bool ok = filled;
+    if (ok) {
         m_frame->pts = static_cast<int64_t>(m_nextSampleTime);
         m_frame->quality = m_encoder->global_quality;
         ok = avcodec_send_frame(m_encoder, m_frame) >= 0 && DrainPackets();

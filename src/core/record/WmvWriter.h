@@ -1,4 +1,6 @@
 #pragma once
+#include "record/IMovieWriter.h"
+
 #include <cstdint>
 #include <string>
 
@@ -9,26 +11,30 @@ struct AVPacket;
 struct AVStream;
 struct SwsContext;
 struct CFrameImage;
+struct CYuvFrame;
 
 // One WMV movie (Windows Media Video 8 in an ASF file). The writer is opened on a
 // file name at construction; the file itself is created by the first frame, so
 // a movie that never receives a frame leaves nothing behind. Frame k is stamped
 // floor(k * 1000 / rate) ms whatever the clock says. Every failure closes the
 // writer, shows one "Error" box and makes later frames fail silently.
-class CWmvWriter {
+class CWmvWriter : public IMovieWriter {
 public:
     enum State { kClosed = 0, kOpened = 1, kWriting = 2 };
 
     CWmvWriter(const std::string& path, int framesPerSecond);
-    ~CWmvWriter();
+    ~CWmvWriter() override;
 
     CWmvWriter(const CWmvWriter&) = delete;
     CWmvWriter& operator=(const CWmvWriter&) = delete;
 
     // Runs the frame handler of the current state; false on failure or when closed.
     bool AddFrame(const CFrameImage& frame);
+    // The capture time is not used: WMV frames are stamped by their count.
+    bool AddFrame(const CFrameImage& frame, int64_t captureMs) override;
+    bool AddConverted(const CYuvFrame& frame, int64_t captureMs) override;
     // Finishes the file when frames were written; the writer is closed afterwards.
-    void Close();
+    void Close() override;
 
     State GetState() const { return m_state; }
     uint32_t FramesWritten() const { return m_framesWritten; }
@@ -45,7 +51,9 @@ private:
     bool RefuseFrame(const CFrameImage& frame);
     bool BeginAndWriteFrame(const CFrameImage& frame);
     bool WriteFrame(const CFrameImage& frame);
-    bool SetUpInput(const CFrameImage& frame);
+    bool SetUpInput(int width, int height, bool wellFormed);
+    bool PrepareFrame();
+    bool EncodeFrame(bool filled);
     bool DrainPackets();
     bool Fail(const char* text);
     void ReleaseAll();

@@ -3,6 +3,7 @@
 #include "video/ArmCountdown.h"
 
 #include <cstdio>
+#include <string>
 
 void CStatusText::Set(const char* text) {
     m_text = text;
@@ -30,14 +31,18 @@ bool CStatusText::Update(const CStatusInputs& in) {
         std::snprintf(text, sizeof text, "motion detection active in %02d", n);
         Set(text);
         busy = true;
-    } else if (n == 0 &&
-               (in.recording != m_lastRecording || m_lastCountdown > 0 || !m_watchingText)) {
+    } else if (n == 0 && (in.recording != m_lastRecording || in.archivePaused != m_lastPaused ||
+                          m_lastCountdown > 0 || !m_watchingText)) {
         // Also when another text (a lost device) is showing, so that the armed
         // state is never hidden behind a stale message.
-        Set(in.recording ? "motion has been detected" : "motion detection is active");
+        std::string text = in.recording ? "motion has been detected" : "motion detection is active";
+        if (in.archivePaused)
+            text += " (archive full: nothing is recorded)";
+        Set(text.c_str());
         m_watchingText = true;
         busy = true;
         m_lastRecording = in.recording;
+        m_lastPaused = in.archivePaused;
     }
     m_lastCountdown = n;
     return busy;

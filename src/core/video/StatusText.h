@@ -12,6 +12,7 @@ struct CStatusInputs {
     bool mailSending = false;
     bool movieRecording = false;
     bool sounding = false;
+    bool archivePaused = false; // the archive's disk is full: no movie or still is written
 };
 
 // Composes the controller's state text the way the status panel shows it, so
@@ -30,5 +31,6 @@ private:
     std::string m_text = "IDLE";
     int m_lastCountdown = -1;
     bool m_lastRecording = false;
+    bool m_lastPaused = false;
     bool m_watchingText = false; // the text shown is one of the armed-state texts
 };

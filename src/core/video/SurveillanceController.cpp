@@ -7,6 +7,7 @@
 #include "mail/IReportMailer.h"
 #include "record/IAlertSound.h"
 #include "record/IMovieRecorder.h"
+#include "record/MovieRecorder.h"
 #include "video/ArmCountdown.h"
 #include "video/FrameTextPainter.h"
 #include "video/capture/IFrameSource.h"
@@ -119,6 +120,9 @@ void CSurveillanceController::Step(int64_t now) {
     if (m_repaint)
         m_repaint();
     RecordStep();
+    if (m_services.recorder)
+        m_services.recorder->Watch(
+            m_image, m_clock.SteadyMs()); // kept for a pre-roll while no movie is open
 
     if (m_motion) {
         m_holdUntilMs = now + static_cast<int64_t>(m_settings.CAPTURE_MIN_S) * 1000;
@@ -193,6 +197,7 @@ CStatusInputs ReadStatusInputs(const CSurveillanceController* controller,
     in.mailSending = services.mailer && services.mailer->IsSending();
     in.movieRecording = services.recorder && services.recorder->IsRecording();
     in.sounding = services.sound && services.sound->IsSounding();
+    in.archivePaused = services.recorder && services.recorder->ArchivePaused();
     return in;
 }
 
@@ -216,8 +221,8 @@ void CSurveillanceController::RecordStep() {
     if (m_recording != m_previousRecording) {
         if (m_recording) {
             m_previousRecording = true;
-            m_moviePath =
-                m_settings.CAPTURE_PTH + "/" + CStillWriter::BaseName(m_stampText) + ".wmv";
+            m_moviePath = m_settings.CAPTURE_PTH + "/" + CStillWriter::BaseName(m_stampText) +
+                          movie_format::Extension(m_settings);
             if (m_services.recorder)
                 m_services.recorder->Start(m_moviePath, m_settings.CAPTURE_FPS);
             m_frameNumber = 1;
@@ -230,7 +235,7 @@ void CSurveillanceController::RecordStep() {
         return;
     if (m_services.recorder && m_services.recorder->IsRecording()) {
         frame_imaging::OnBlack(m_image, m_movieFrame);
-        m_services.recorder->AddFrame(m_movieFrame);
+        m_services.recorder->AddFrame(m_movieFrame, m_clock.SteadyMs());
     }
     SaveStill(m_frameNumber);
     ++m_frameNumber;
@@ -244,7 +249,8 @@ void CSurveillanceController::RecordStep() {
 }
 
 bool CSurveillanceController::SaveStill(int n) {
-    if (!m_stills.Wanted(n, m_settings, m_frameSequence)) {
+    const bool paused = m_services.recorder && m_services.recorder->ArchivePaused();
+    if (paused || !m_stills.Wanted(n, m_settings, m_frameSequence)) {
         // No still of this movie exists: the mail must not attach an older one.
         if (n == 1) {
             m_stillDir.clear();

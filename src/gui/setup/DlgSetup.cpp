@@ -3,6 +3,7 @@
 #include "setup/DlgCheckVersion.h"
 #include "setup/PageEmailSetup.h"
 #include "setup/PageMotionDetect.h"
+#include "setup/PageRecording.h"
 #include "setup/PageStartup.h"
 #include "setup/PageVideoCapture.h"
 #include "setup/PageVideoDevice.h"
@@ -41,7 +42,9 @@ DLG_Setup::DLG_Setup(const CSetupServices& services, int initialTab, QWidget* pa
     m_tabs->addTab(m_motionPage, tr("Motion Detect"));
     m_tabs->addTab(m_capturePage, tr("Video Capture"));
     m_tabs->addTab(m_emailPage, tr("Email Setup"));
-    m_startupPage = new CStartupPage(m_services, units, m_tabs,
+    m_recordingPage = new CPageRecording(m_services, units, m_tabs);
+    m_tabs->addTab(m_recordingPage, tr("Recording"));
+    m_startupPage = new CPageStartup(m_services, units, m_tabs,
                                      [this] { return m_capturePage->HeldValues().folder; });
     m_tabs->addTab(m_startupPage, tr("Startup"));
     m_tabs->setCurrentIndex(m_initialTab);
@@ -74,6 +77,7 @@ void DLG_Setup::accept() {
     m_motionPage->Save(settings);
     m_capturePage->Save(settings);
     m_emailPage->Save(settings);
+    m_recordingPage->Save(settings);
     m_startupPage->Save(settings);
     // A failed write has shown its message; the new values are in force anyway.
     settings.Save();

@@ -8,7 +8,8 @@ class DLG_SetupCapture;
 class DLG_SetupEmail;
 class DLG_SetupMotion;
 class DLG_SetupVideoDevice;
-class CStartupPage;
+class CPageStartup;
+class CPageRecording;
 class QPushButton;
 class QTabWidget;
 
@@ -29,7 +30,8 @@ public:
     DLG_SetupMotion* MotionPage() const { return m_motionPage; }
     DLG_SetupCapture* CapturePage() const { return m_capturePage; }
     DLG_SetupEmail* EmailPage() const { return m_emailPage; }
-    CStartupPage* StartupPage() const { return m_startupPage; }
+    CPageStartup* StartupPage() const { return m_startupPage; }
+    CPageRecording* RecordingPage() const { return m_recordingPage; }
     QTabWidget* TabControl() const { return m_tabs; }
     QPushButton* OkButton() const { return m_ok; }
     QPushButton* CancelButton() const { return m_cancel; }
@@ -49,7 +51,8 @@ private:
     DLG_SetupMotion* m_motionPage = nullptr;
     DLG_SetupCapture* m_capturePage = nullptr;
     DLG_SetupEmail* m_emailPage = nullptr;
-    CStartupPage* m_startupPage = nullptr;
+    CPageStartup* m_startupPage = nullptr;
+    CPageRecording* m_recordingPage = nullptr; // after the described pages
     int m_initialTab;
     QTabWidget* m_tabs;
     QPushButton* m_help;

@@ -9,7 +9,7 @@
 #include <QLabel>
 #include <grp.h>
 
-CStartupPage::CStartupPage(const CSetupServices& services, const CDialogUnits& units,
+CPageStartup::CPageStartup(const CSetupServices& services, const CDialogUnits& units,
                            QWidget* parent, std::function<std::string()> archiveFolder,
                            CAutostartEntry entry)
     : CSetupPage(services, units, parent), m_archiveFolder(std::move(archiveFolder)),
@@ -25,18 +25,18 @@ CStartupPage::CStartupPage(const CSetupServices& services, const CDialogUnits& u
     UpdateControls();
 }
 
-void CStartupPage::UpdateControls() {
+void CPageStartup::UpdateControls() {
     m_autostartBox->setChecked(m_on);
     const std::string folder =
         m_archiveFolder ? m_archiveFolder() : m_services.settings->CAPTURE_PTH;
     m_accessLabel->setText(AccessText(folder));
 }
 
-void CStartupPage::ReadControls() {
+void CPageStartup::ReadControls() {
     m_on = m_autostartBox->isChecked();
 }
 
-void CStartupPage::Save(CAppSettings&) {
+void CPageStartup::Save(CAppSettings&) {
     ReadControls();
     if (m_on == m_wasOn)
         return;
@@ -47,7 +47,7 @@ void CStartupPage::Save(CAppSettings&) {
     m_wasOn = m_on;
 }
 
-QString CStartupPage::AccessText(const std::string& folder) {
+QString CPageStartup::AccessText(const std::string& folder) {
     const QString name = QString::fromStdString(folder);
     const CFolderAccess access = FolderAccess(folder);
     switch (access.who) {
@@ -75,7 +75,7 @@ QString CStartupPage::AccessText(const std::string& folder) {
         .arg(name);
 }
 
-void CStartupPage::showEvent(QShowEvent* event) {
+void CPageStartup::showEvent(QShowEvent* event) {
     // The Video Capture page may have picked another folder meanwhile.
     UpdateControls();
     CSetupPage::showEvent(event);

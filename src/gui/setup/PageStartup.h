@@ -5,14 +5,14 @@
 
 // "Startup" page, after the four described ones: starting the program at
 // login (the XDG autostart entry) and who can see the archive.
-class CStartupPage : public CSetupPage {
+class CPageStartup : public CSetupPage {
     Q_OBJECT
 public:
     enum Id { kIdAutostart = 1201, kIdArchiveAccess = 1202 };
 
     // `archiveFolder`: the folder the Video Capture page holds now; empty
     // means the saved CAPTURE_PTH. `entry`: where the autostart entry lives.
-    CStartupPage(const CSetupServices& services, const CDialogUnits& units, QWidget* parent,
+    CPageStartup(const CSetupServices& services, const CDialogUnits& units, QWidget* parent,
                  std::function<std::string()> archiveFolder = {},
                  CAutostartEntry entry = CAutostartEntry());
 

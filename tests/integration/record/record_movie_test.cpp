@@ -141,7 +141,7 @@ TEST(RecordMovie, MailedMovieWithoutArchivingIsAPlayableFile) {
     CMovieRecorder recorder(settings);
     recorder.Start(path, 20);
     for (int k = 0; k < 5; ++k)
-        recorder.AddFrame(SceneFrame(k));
+        recorder.AddFrame(SceneFrame(k), 50 * k);
     recorder.Stop();
     EXPECT_EQ(ProbeStream(path).at("nb_read_frames"), "5");
     EXPECT_EQ(PacketTimes(path), (std::vector<long>{0, 50, 100, 150, 200}));

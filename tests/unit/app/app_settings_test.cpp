@@ -134,6 +134,21 @@ TEST_F(AppSettingsTest, LoadLimitsReplaceOutOfRangeValuesWithDefaults) {
     EXPECT_EQ(s->CAPTURE_WMV, 7);
 }
 
+TEST_F(AppSettingsTest, RecordingSectionKeepsItsValuesWithinTheirLimits) {
+    auto s = Load("[RECORDING]\nMOVIE_FORMAT=1\nPRE_ROLL_S=11\nARCHIVE_MAX_DAYS=30\n"
+                  "ARCHIVE_MAX_GB=-1\nARCHIVE_MIN_FREE_GB=5\n");
+    EXPECT_EQ(s->MOVIE_FORMAT, 1);
+    EXPECT_EQ(s->PRE_ROLL_S, 0);
+    EXPECT_EQ(s->ARCHIVE_MAX_DAYS, 30);
+    EXPECT_EQ(s->ARCHIVE_MAX_GB, 0);
+    EXPECT_EQ(s->ARCHIVE_MIN_FREE_GB, 5);
+    s.reset();
+    EXPECT_NE(FileText().find("<EMAIL_CUS></EMAIL_CUS>\n\n[RECORDING]\nMOVIE_FORMAT=1\n"
+                              "PRE_ROLL_S=0\nARCHIVE_MAX_DAYS=30\nARCHIVE_MAX_GB=0\n"
+                              "ARCHIVE_MIN_FREE_GB=5\n"),
+              std::string::npos);
+}
+
 TEST_F(AppSettingsTest, StringsUseDefaultsOnlyWhenEmpty) {
     auto s =
         Load("<VIDEO_OVE></VIDEO_OVE>\n<EMAIL_SMTP>  </EMAIL_SMTP>\n<CAPTURE_PTH></CAPTURE_PTH>\n");

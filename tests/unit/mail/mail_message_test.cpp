@@ -77,6 +77,14 @@ TEST_F(MailMessageTest, TwoAttachmentsFollowTheTextInOrderWithOneClosingBoundary
             "\r\n--#BOUNDARY#--");
 }
 
+TEST_F(MailMessageTest, AnMp4MovieGoesAsVideoSoPhonesPlayIt) {
+    const CMailAttachment movie = Attach("07-DEC-26  14=05=00=00.mp4", "m");
+    m_message.AddAttachment(&movie);
+    EXPECT_NE(m_message.Content().find("\r\nContent-Type: video/mp4; "
+                                       "name=\"07-DEC-26  14=05=00=00.mp4\"\r\n"),
+              std::string::npos);
+}
+
 TEST_F(MailMessageTest, AddressListsAndOptionalLines) {
     m_message.AddRecipient(CMailAddress("Second", "two@example.org"), RecipientType::To);
     m_message.AddRecipient(CMailAddress("", "three@example.org"), RecipientType::To);

@@ -63,7 +63,7 @@ public:
         m_open = true;
         m_log.push_back("start " + path);
     }
-    void AddFrame(const CFrameImage& frame) override {
+    void AddFrame(const CFrameImage& frame, int64_t) override {
         if (!m_open)
             return;
         ++m_frames;

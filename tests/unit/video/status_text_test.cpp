@@ -55,6 +55,23 @@ TEST(StatusText, FollowsArmingWatchingAndRecording) {
     EXPECT_EQ(p.shown, expected);
 }
 
+TEST(StatusText, AFullArchiveIsShownWhileArmedUntilThereIsRoom) {
+    Panel p;
+    p.in.sourceRunning = true;
+    p.Tick();
+    p.in.archivePaused = true;
+    EXPECT_TRUE(p.Tick());
+    p.in.recording = true;
+    p.Tick();
+    p.in.archivePaused = p.in.recording = false;
+    p.Tick();
+    EXPECT_EQ(p.shown, (std::vector<std::string>{
+                           "motion detection is active",
+                           "motion detection is active (archive full: nothing is recorded)",
+                           "motion has been detected (archive full: nothing is recorded)",
+                           "motion detection is active"}));
+}
+
 TEST(StatusText, OffAndNoDeviceTexts) {
     Panel p;
     p.in.warmUp = 10;

@@ -1,0 +1,46 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct CFrameImage;
+struct SwsContext;
+
+// A picture already converted for the encoders: planar YUV 4:2:0, the three
+// planes one after the other without padding (Y rows of `width` bytes, U and V
+// rows of `width / 2`). What the pre-roll ring keeps and the writers encode.
+struct CYuvFrame {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> planes;
+
+    static size_t Size(int width, int height) {
+        return static_cast<size_t>(width) * height +
+               2 * static_cast<size_t>(width / 2) * (height / 2);
+    }
+    const uint8_t* Y() const { return planes.data(); }
+    const uint8_t* U() const { return Y() + static_cast<size_t>(width) * height; }
+    const uint8_t* V() const { return U() + static_cast<size_t>(width / 2) * (height / 2); }
+};
+
+// The conversion from the recorders' 32-bit picture, kept between frames so a
+// frame costs no set-up. Sizes must be even.
+class CYuvConverter {
+public:
+    CYuvConverter() = default;
+    ~CYuvConverter();
+    CYuvConverter(const CYuvConverter&) = delete;
+    CYuvConverter& operator=(const CYuvConverter&) = delete;
+
+    // False for a malformed picture (buffer size, odd or empty dimensions).
+    bool Convert(const CFrameImage& image, CYuvFrame& out);
+    // Into planes given by the caller (an encoder's frame).
+    bool Convert(const CFrameImage& image, uint8_t* const planes[3], const int strides[3]);
+
+private:
+    bool Prepare(const CFrameImage& image);
+
+    SwsContext* m_scaler = nullptr;
+    int m_width = 0;
+    int m_height = 0;
+};
