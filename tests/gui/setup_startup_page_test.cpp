@@ -49,14 +49,14 @@ TEST_F(SetupDialogTest, StartupPageWritesTheLoginEntryOnOkAndRemovesItWhenUntick
 
 TEST_F(SetupDialogTest, StartupPageSaysWhoCanSeeTheArchive) {
     settings->CAPTURE_PTH = home.File("elsewhere/captured");
-    auto dialog = MakeDialog(4);
+    auto dialog = MakeDialog(5);
     auto* text = dialog->StartupPage()->ControlAs<QLabel>(CPageStartup::kIdArchiveAccess);
     ASSERT_NE(text, nullptr);
     EXPECT_TRUE(text->text().contains("does not exist yet")) << text->text().toStdString();
     fs::create_directories(home.File("elsewhere/captured"));
     fs::permissions(home.File("elsewhere/captured"), fs::perms(0700));
     dialog->TabControl()->setCurrentIndex(0);
-    dialog->TabControl()->setCurrentIndex(4);
+    dialog->TabControl()->setCurrentIndex(5);
     EXPECT_TRUE(text->text().startsWith("Only you")) << text->text().toStdString();
     EXPECT_TRUE(text->text().contains(QString::fromStdString(home.File("elsewhere/captured"))));
 }
