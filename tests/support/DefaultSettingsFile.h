@@ -46,5 +46,12 @@ inline std::string DefaultSettingsFile(const std::string& home) {
            "<EMAIL_SMTP>enter smtp server here</EMAIL_SMTP>\n"
            "<EMAIL_FROM>enter email address here</EMAIL_FROM>\n"
            "<EMAIL_TO>enter email address here</EMAIL_TO>\n"
-           "<EMAIL_CUS></EMAIL_CUS>\n";
+           "<EMAIL_CUS></EMAIL_CUS>\n"
+           // the mail server settings beyond the described lines
+           "\n"
+           "[MAIL SERVER]\n"
+           "SMTP_SECURITY=0\n"
+           "<SMTP_USER></SMTP_USER>\n"
+           "SMTP_LOOPBACK_LOGIN=0\n"
+           "SMTP_SIZE_MB=20\n";
 }
