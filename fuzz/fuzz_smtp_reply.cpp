@@ -1,12 +1,15 @@
 // Any bytes a mail server sends must be read without a crash, without reading
 // past what arrived, and without waiting longer than the reply timeout allows:
-// the input is the server's whole output for one mail transaction.
+// the input's first byte picks the path (plain, STARTTLS, login), the rest is
+// the server's whole output for one session: greeting, EHLO and its
+// extensions, STARTTLS or AUTH replies, one mail transaction.
 //
 // Run: scripts/fuzz.sh SECONDS (builds every harness with clang and libFuzzer),
 // or build/fuzz/fuzz_smtp_reply -max_total_time=300 CORPUS_FOLDER after it.
 // First long run: 300 s, 3.7 million inputs, no finding.
 #include "app/Clock.h"
 #include "mail/MailError.h"
+#include "mail/MailMessage.h"
 #include "mail/SMTPConnection.h"
 
 #include <cstdint>
@@ -28,7 +31,10 @@ public:
 class CFuzzConnection : public CSMTPConnection {
 public:
     explicit CFuzzConnection(CPausedClock& clock) : CSMTPConnection(clock), m_clock(clock) {}
-    void Attach(int fd) { AdoptConnectedSocket(fd); }
+    bool Start(int fd) {
+        AdoptConnectedSocket(fd);
+        return Converse("127.0.0.1");
+    }
     int m_pauses = 0;
 
 protected:
@@ -44,6 +50,11 @@ private:
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1)
+        return 0;
+    const uint8_t mode = data[0] % 3;
+    ++data;
+    --size;
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
         return 0;
@@ -60,24 +71,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     CPausedClock clock;
     {
+        CSmtpOptions options;
+        options.security = mode == 1 ? CMailSecurity::StartTls : CMailSecurity::None;
+        if (mode == 2) {
+            options.user = "user";
+            options.password = "secret";
+            options.allowLoginWithoutTlsOnLoopback = true; // a socket pair is this machine
+        }
         CFuzzConnection connection(clock);
-        connection.Attach(fds[0]);
-        for (const int code : {220, 250, 250, 250, 354, 250}) {
-            const int pausesBefore = connection.m_pauses;
-            const bool ok = connection.ReadResponse(code);
-            // Nothing is ever read that the server did not send.
+        connection.SetOptions(options);
+        const bool ok = connection.Start(fds[0]);
+        // Nothing is ever read that the server did not send, and no read waits
+        // beyond the longest timeout.
+        if (connection.LastResponse().size() > size ||
+            clock.m_ms > 2 * CSMTPConnection::TimeoutMs(CSMTPConnection::Step::EndOfData))
+            std::abort();
+        if (ok) {
+            CMailMessage message(clock);
+            message.SetFrom(CMailAddress("", "cam@example.org"));
+            message.AddRecipient(CMailAddress("", "me@example.org"), RecipientType::To);
+            message.SetBody("Report");
+            connection.SendMail(message);
             if (connection.LastResponse().size() > size)
                 std::abort();
-            if (!ok) {
-                const int error = GetMailLastError();
-                if (error == mail_error::kTimedOut &&
-                    connection.m_pauses - pausesBefore >
-                        static_cast<int>(CSMTPConnection::kReplyTimeoutMs) /
-                                CSMTPConnection::kPollPauseMs +
-                            1)
-                    std::abort(); // waited longer than the timeout since the last byte
-                break;
-            }
         }
         // QUIT while our pauses still move the clock (the base destructor's would not).
         connection.Disconnect();

@@ -54,5 +54,11 @@ inline std::string DefaultSettingsFile(const std::string& home) {
            "PRE_ROLL_S=0\n"
            "ARCHIVE_MAX_DAYS=0\n"
            "ARCHIVE_MAX_GB=0\n"
-           "ARCHIVE_MIN_FREE_GB=1\n";
+           "ARCHIVE_MIN_FREE_GB=1\n"
+           "\n"
+           "[MAIL SERVER]\n"
+           "SMTP_SECURITY=0\n"
+           "<SMTP_USER></SMTP_USER>\n"
+           "SMTP_LOOPBACK_LOGIN=0\n"
+           "SMTP_SIZE_MB=20\n";
 }

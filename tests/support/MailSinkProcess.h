@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 inline std::string SystemPython() {
     // Debian's interpreter is the one its python3-aiosmtpd package serves.
@@ -23,19 +24,27 @@ inline std::string MailSinkScript() {
 
 class CMailSinkProcess {
 public:
-    explicit CMailSinkProcess(const std::string& folder) : m_folder(folder) {
+    // Extra arguments go to the sink (a fixed port, TLS files, a login; see mail_sink.py).
+    explicit CMailSinkProcess(const std::string& folder, int port = 0,
+                              const std::vector<std::string>& options = {})
+        : m_folder(folder) {
         int toChild[2];
         int fromChild[2];
         if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0)
             return;
         const std::string python = SystemPython();
         const std::string script = MailSinkScript();
+        std::vector<std::string> args{python, script, "serve", folder, "120", std::to_string(port)};
+        args.insert(args.end(), options.begin(), options.end());
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
         m_pid = ::fork();
         if (m_pid == 0) {
             ::dup2(toChild[0], 0);
             ::dup2(fromChild[1], 1);
-            ::execlp(python.c_str(), python.c_str(), script.c_str(), "serve", folder.c_str(), "120",
-                     static_cast<char*>(nullptr));
+            ::execvp(argv[0], argv.data());
             ::_exit(127);
         }
         ::close(toChild[0]);

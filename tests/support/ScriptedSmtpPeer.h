@@ -226,7 +226,7 @@ inline void ServeNormally(CPeerSession& s, const std::string& refusedPrefix = ""
 // A slow server: its greeting comes one byte at a time, each well inside the
 // client's reply timeout, until the gate opens (or a bounded while passes).
 inline void GreetWhenOpen(CPeerSession& s, const std::atomic<bool>& gate) {
-    s.Send("220");
+    s.Send("220 ");
     for (int i = 0; i < 300 && !gate.load() && !s.Stopping(); ++i) {
         s.Pause(100);
         s.Send(".");

@@ -3,8 +3,10 @@
 decodes a saved message with Python's email package. Used by the mail
 delivery tests; listens on 127.0.0.1 only and stops by itself.
 
-  mail_sink.py serve FOLDER SECONDS   prints the port, saves FOLDER/mailN.eml,
-                                      stops when stdin closes or SECONDS pass
+  mail_sink.py serve FOLDER SECONDS [PORT] [OPTION=VALUE...]
+        prints the port (PORT 0: any free one), saves FOLDER/mailN.eml,
+        stops when stdin closes or SECONDS pass. Options: starttls=CERT,KEY
+        implicit=CERT,KEY login=USER:PASSWORD size=BYTES
   mail_sink.py decode MESSAGE FOLDER  writes subject.txt, body.txt, rcpt.txt,
                                       defects.txt and each attachment by its name
 """
@@ -14,7 +16,9 @@ import email.policy
 import os
 import sys
 
-from aiosmtpd.smtp import SMTP
+import ssl
+
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 
 class SaveHandler:
@@ -33,11 +37,47 @@ class SaveHandler:
         return "250 Message accepted for delivery"
 
 
-async def serve(folder, seconds):
+def tls_context(files):
+    cert, key = files.split(",")
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(cert, key)
+    return context
+
+
+class OneUser:
+    """Accepts the one user and password; records every login tried."""
+
+    def __init__(self, folder, user, password):
+        self.folder, self.user, self.password = folder, user, password
+
+    def __call__(self, server, session, envelope, mechanism, auth_data):
+        ok = isinstance(auth_data, LoginPassword) and \
+            auth_data.login.decode() == self.user and \
+            auth_data.password.decode() == self.password
+        with open(os.path.join(self.folder, "logins.txt"), "a", encoding="utf-8") as f:
+            f.write("%s %s\n" % (mechanism, "ok" if ok else "refused"))
+        return AuthResult(success=ok)
+
+
+async def serve(folder, seconds, port=0, options=()):
     loop = asyncio.get_running_loop()
     handler = SaveHandler(folder)
+    opts = dict(o.split("=", 1) for o in options)
+    kwargs = {"hostname": "sink.test"}
+    ssl_context = None
+    if "starttls" in opts:
+        kwargs["tls_context"] = tls_context(opts["starttls"])
+        kwargs["require_starttls"] = False
+    if "implicit" in opts:
+        ssl_context = tls_context(opts["implicit"])
+    if "size" in opts:
+        kwargs["data_size_limit"] = int(opts["size"])
+    if "login" in opts:
+        user, password = opts["login"].split(":", 1)
+        kwargs["authenticator"] = OneUser(folder, user, password)
+        kwargs["auth_require_tls"] = False
     server = await loop.create_server(
-        lambda: SMTP(handler, hostname="sink.test"), "127.0.0.1", 0)
+        lambda: SMTP(handler, **kwargs), "127.0.0.1", port, ssl=ssl_context)
     print(server.sockets[0].getsockname()[1], flush=True)
     stop = asyncio.Event()
     loop.add_reader(sys.stdin.fileno(), stop.set)  # readable at end of input
@@ -68,8 +108,9 @@ def decode(message_path, folder):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) == 4 and sys.argv[1] == "serve":
-        asyncio.run(serve(sys.argv[2], float(sys.argv[3])))
+    if len(sys.argv) >= 4 and sys.argv[1] == "serve":
+        port = int(sys.argv[4]) if len(sys.argv) > 4 else 0
+        asyncio.run(serve(sys.argv[2], float(sys.argv[3]), port, sys.argv[5:]))
     elif len(sys.argv) == 4 and sys.argv[1] == "decode":
         decode(sys.argv[2], sys.argv[3])
     else:

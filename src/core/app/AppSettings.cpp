@@ -105,6 +105,7 @@ void CAppSettings::Load() {
             value = k.defaultValue ? k.defaultValue : m_programFolder + "captured";
         this->*k.member = std::move(value);
     }
+    LoadMailServer(text);
     CreateFolder(CAPTURE_PTH);
 }
 
@@ -163,6 +164,7 @@ std::string CAppSettings::FileText() const {
     num("ARCHIVE_MAX_DAYS=", ARCHIVE_MAX_DAYS);
     num("ARCHIVE_MAX_GB=", ARCHIVE_MAX_GB);
     num("ARCHIVE_MIN_FREE_GB=", ARCHIVE_MIN_FREE_GB);
+    t += MailServerText();
     return t;
 }
 
@@ -176,4 +178,27 @@ bool CAppSettings::Save() {
     const std::string text = FileText();
     // An empty text cannot happen here, so 0 always means failure.
     return file.WriteText(text, true) == text.size();
+}
+
+void CAppSettings::LoadMailServer(const std::string& text) {
+    // A file from before these settings has none of them: defaults, no complaint.
+    auto number = [&](const char* key, int& value, int defaultValue, int min, int max) {
+        value = defaultValue;
+        if (text.find(key) != std::string::npos)
+            m_parser.GetInt(text, key, value, defaultValue);
+        if (value < min || value > max)
+            value = defaultValue;
+    };
+    number("SMTP_SECURITY=", SMTP_SECURITY, 0, 0, 2);
+    number("SMTP_LOOPBACK_LOGIN=", SMTP_LOOPBACK_LOGIN, 0, 0, 1);
+    number("SMTP_SIZE_MB=", SMTP_SIZE_MB, 20, 1, 2000);
+    SMTP_USER.clear();
+    if (text.find("<SMTP_USER>") != std::string::npos)
+        SMTP_USER = m_parser.GetTagged(text, "<SMTP_USER>", "</SMTP_USER>");
+}
+
+std::string CAppSettings::MailServerText() const {
+    return "\n[MAIL SERVER]\nSMTP_SECURITY=" + std::to_string(SMTP_SECURITY) + "\n<SMTP_USER>" +
+           SMTP_USER + "</SMTP_USER>\nSMTP_LOOPBACK_LOGIN=" + std::to_string(SMTP_LOOPBACK_LOGIN) +
+           "\nSMTP_SIZE_MB=" + std::to_string(SMTP_SIZE_MB) + "\n";
 }

@@ -68,6 +68,15 @@ public:
     static constexpr const char* kDefaultSmtp = "enter smtp server here";
     static constexpr const char* kDefaultAddress = "enter email address here";
 
+    // [MAIL SERVER], after the described lines; the defaults keep the
+    // described delivery. The password is never here (see mail/MailPassword.h).
+    int SMTP_SECURITY = 0;       // 0 none, 1 STARTTLS, 2 TLS
+    std::string SMTP_USER;       // empty: no login
+    int SMTP_LOOPBACK_LOGIN = 0; // login without TLS to a server on this machine
+    int SMTP_SIZE_MB = 20;       // a mail with the movie beyond this goes without it
+    void LoadMailServer(const std::string& text);
+    std::string MailServerText() const;
+
 private:
     const CTagParser& m_parser;
     int m_readError = 0; // of the last Load; the file is then left alone

@@ -24,6 +24,8 @@ std::string MailErrorText(int code) {
         return "unexpected reply";
     case mail_error::kCommandRefused:
         return "command refused";
+    case mail_error::kConnectionClosed:
+        return "connection closed";
     case 0:
         return "unknown error";
     default: {

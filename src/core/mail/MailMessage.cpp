@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <stdexcept>
 
 namespace {
@@ -36,7 +37,27 @@ std::string PartHeader(const CMailAttachment& attachment) {
 
 } // namespace
 
-CMailMessage::CMailMessage(const IClock& clock) : m_clock(clock) {}
+CMailMessage::CMailMessage(const IClock& clock) : m_clock(clock) {
+    std::random_device random;
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld.%08x%08x", static_cast<long long>(clock.WallSeconds()),
+                  random(), random());
+    m_uniquePart = text;
+}
+
+std::string CMailMessage::MessageId() const {
+    if (!m_messageId.empty())
+        return m_messageId;
+    // The sender's domain keeps the id unique across machines, as RFC 5322 asks.
+    const std::string& from = m_from.m_address;
+    const size_t at = from.rfind('@');
+    std::string domain = at == std::string::npos ? "" : from.substr(at + 1);
+    if (domain.empty() || domain.find_first_not_of(
+                              "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") !=
+                              std::string::npos)
+        domain = "oculon.invalid";
+    return "<" + m_uniquePart + "@" + domain + ">";
+}
 
 void CMailMessage::SetBody(const std::string& text) {
     m_text = mail_text::NormalizeLineEnds(text);
@@ -124,6 +145,7 @@ std::string CMailMessage::BuildHeader() const {
         header += "Cc: " + cc + "\r\n";
     header += "Subject: " + subject + "\r\n";
     header += "Date: " + FormatDate(m_clock.Local()) + "\r\n";
+    header += "Message-ID: " + MessageId() + "\r\n";
     header += "X-Mailer: " + m_xMailer + "\r\n";
     if (!m_replyTo.m_address.empty())
         header += "Reply-To: " + mail_text::WithoutLineEnds(m_replyTo.Format()) + "\r\n";

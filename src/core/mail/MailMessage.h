@@ -42,6 +42,10 @@ public:
 
     const CMailAddress& From() const { return m_from; }
 
+    // The Message-ID header's value; unique per message unless set.
+    std::string MessageId() const;
+    void SetMessageId(const std::string& id) { m_messageId = id; }
+
     // The header block, ending with its empty line; the date is taken now.
     virtual std::string BuildHeader() const;
 
@@ -70,6 +74,8 @@ private:
     std::string TextPartHeader() const;
 
     const IClock& m_clock;
+    std::string m_messageId; // empty: made from m_uniquePart and the sender's domain
+    std::string m_uniquePart;
     std::string m_text; // CR LF text before dot-stuffing
     std::vector<CMailAddress> m_to;
     std::vector<CMailAddress> m_cc;

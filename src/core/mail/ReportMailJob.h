@@ -22,6 +22,13 @@ struct ReportMailJob {
     bool emailJpg = false;
     bool captureWmv = false;
     bool captureJpg = false;
+    // 0 none, 1 STARTTLS, 2 implicit TLS (CMailSecurity).
+    int security = 0;
+    std::string user; // the password is looked up when the mail goes out
+    bool loginWithoutTlsOnLoopback = false;
+    uint64_t sizeLimitBytes = 20ull << 20;
+    std::string caFile;     // test-only trust override, empty: the system's store
+    std::string homeFolder; // where the outbox and the password file live
 };
 
 // The report mailer's job slots, owned jointly by the mailer and its workers

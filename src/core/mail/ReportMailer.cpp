@@ -2,14 +2,18 @@
 
 #include "app/AppSettings.h"
 #include "app/Clock.h"
-#include "app/TextLines.h"
 #include "mail/MailAttachment.h"
 #include "mail/MailError.h"
 #include "mail/MailMessage.h"
 #include "mail/MailText.h"
+#include "mail/Outbox.h"
+#include "mail/ReportDelivery.h"
 #include "mail/SMTPConnection.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -25,14 +29,6 @@ const IClock& WorkerClock() {
     return *clock;
 }
 
-std::string FailureReason(const CSMTPConnection& connection) {
-    const int code = GetMailLastError();
-    std::string reason = MailErrorText(code) + " (" + std::to_string(code) + ")";
-    if (!connection.LastResponse().empty())
-        reason += ": " + JoinLines(connection.LastResponse(), " ");
-    return reason;
-}
-
 std::string Trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t");
     if (first == std::string::npos)
@@ -43,11 +39,69 @@ std::string Trimmed(const std::string& text) {
 
 } // namespace
 
+// The retry worker's stop signal, shared with the worker so that it outlives the mailer.
+struct CRetryControl {
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stop = false;
+    bool running = false;
+};
+
 CReportMailer::CReportMailer(const CAppSettings& settings)
-    : m_settings(settings), m_slots(std::make_shared<CReportJobSlots>()) {}
+    : m_settings(settings), m_slots(std::make_shared<CReportJobSlots>()),
+      m_retry(std::make_shared<CRetryControl>()) {
+    if (!COutbox(OutboxFolder(settings.m_programFolder), WorkerClock(), nullptr).Entries().empty())
+        StartRetryWorker(m_slots, m_retry, settings.m_programFolder);
+}
 
 CReportMailer::~CReportMailer() {
+    {
+        const std::lock_guard<std::mutex> lock(m_retry->mutex);
+        m_retry->stop = true;
+    }
+    m_retry->wake.notify_all();
     m_slots->Close();
+}
+
+std::string CReportMailer::OutboxFolder(const std::string& homeFolder) {
+    return homeFolder + (homeFolder.empty() || homeFolder.back() == '/' ? "" : "/") + "outbox/";
+}
+
+void CReportMailer::StartRetryWorker(const std::shared_ptr<CReportJobSlots>& slots,
+                                     const std::shared_ptr<CRetryControl>& control,
+                                     const std::string& homeFolder) {
+    {
+        const std::lock_guard<std::mutex> lock(control->mutex);
+        if (control->running || control->stop)
+            return;
+        control->running = true;
+    }
+    g_liveWorkers.fetch_add(1);
+    try {
+        std::thread([slots, control, homeFolder] {
+            COutbox outbox(OutboxFolder(homeFolder), WorkerClock(),
+                           [slots](const std::string& line) { slots->Log(line); });
+            std::unique_lock<std::mutex> lock(control->mutex);
+            while (!control->stop) {
+                lock.unlock();
+                outbox.RetryDue([](const ReportMailJob& job) {
+                    return report_delivery::Deliver(job, WorkerClock());
+                });
+                const bool empty = outbox.Entries().empty();
+                lock.lock();
+                if (empty)
+                    break;
+                control->wake.wait_for(lock, std::chrono::seconds(kRetryPollSeconds));
+            }
+            control->running = false;
+            lock.unlock();
+            g_liveWorkers.fetch_sub(1);
+        }).detach();
+    } catch (const std::system_error&) {
+        g_liveWorkers.fetch_sub(1);
+        const std::lock_guard<std::mutex> lock(control->mutex);
+        control->running = false;
+    }
 }
 
 bool CReportMailer::IsSending() const {
@@ -104,6 +158,22 @@ ReportMailJob CReportMailer::ComposeJob(const CAppSettings& settings,
         job.stillDir = report.stillDir;
     }
     SplitServer(settings.EMAIL_SMTP, job.smtpHost, job.smtpPort);
+    // Submission ports for the secure modes when the server text names no port.
+    if (job.smtpPort == CSMTPConnection::kDefaultPort &&
+        Trimmed(settings.EMAIL_SMTP).find(':') == std::string::npos) {
+        if (settings.SMTP_SECURITY == static_cast<int>(CMailSecurity::StartTls))
+            job.smtpPort = CSMTPConnection::kSubmissionPort;
+        else if (settings.SMTP_SECURITY == static_cast<int>(CMailSecurity::Tls))
+            job.smtpPort = CSMTPConnection::kImplicitTlsPort;
+    }
+    job.security = settings.SMTP_SECURITY;
+    job.user = settings.SMTP_USER;
+    job.loginWithoutTlsOnLoopback = settings.SMTP_LOOPBACK_LOGIN != 0;
+    job.sizeLimitBytes = static_cast<uint64_t>(settings.SMTP_SIZE_MB) << 20;
+    // Test-only: trust the certificates of this file instead of the system's store.
+    if (const char* caFile = std::getenv("OCULON_TEST_CA_FILE"))
+        job.caFile = caFile;
+    job.homeFolder = settings.m_programFolder;
     job.from = settings.EMAIL_FROM;
     job.to = settings.EMAIL_TO;
     job.emailJpg = settings.EMAIL_JPG != 0;
@@ -122,8 +192,9 @@ void CReportMailer::SendCaptureReport(const CCaptureReport& report) {
     m_slots->SetJob(index, job);
     g_liveWorkers.fetch_add(1);
     try {
-        std::thread([slots = m_slots, index] {
-            DeliverReport(slots, index);
+        std::thread([slots = m_slots, retry = m_retry, job, index] {
+            if (DeliverReport(slots, index) && !job->homeFolder.empty())
+                StartRetryWorker(slots, retry, job->homeFolder);
             g_liveWorkers.fetch_sub(1);
         }).detach();
     } catch (const std::system_error& e) {
@@ -133,53 +204,33 @@ void CReportMailer::SendCaptureReport(const CCaptureReport& report) {
     }
 }
 
-void CReportMailer::DeliverReport(const std::shared_ptr<CReportJobSlots>& slots, int index) {
+bool CReportMailer::DeliverReport(const std::shared_ptr<CReportJobSlots>& slots, int index) {
     if (!slots || !slots->IsBusy(index))
-        return;
+        return false;
     const std::shared_ptr<const ReportMailJob> held = slots->Job(index);
     if (!held) {
         slots->Release(index);
-        return;
+        return false;
     }
     const ReportMailJob& job = *held;
-
-    // Declared first so that it goes last: QUIT follows the freed slot.
-    CSMTPConnection connection(WorkerClock());
-    std::string reason;
-    const bool connected = connection.Connect(job.smtpHost, job.smtpPort);
-    if (!connected)
-        reason = "cannot connect to " + job.smtpHost + ":" + std::to_string(job.smtpPort) + ": " +
-                 FailureReason(connection);
-
-    CMailMessage message(WorkerClock());
-    message.AddRecipient(CMailAddress("", job.to), RecipientType::To);
-    message.SetFrom(CMailAddress("", job.from));
-    message.SetSubject(job.subject);
-    message.SetBody(job.body);
-
-    // The files are read into memory first; those not to be archived go now,
-    // whether or not the delivery then succeeds.
-    CMailAttachment movie;
-    movie.Load(job.moviePath);
-    message.AddAttachment(&movie);
-    if (!job.captureWmv && !job.moviePath.empty())
-        ::unlink(job.moviePath.c_str());
-
-    CMailAttachment still;
-    still.Load(job.stillPath);
-    if (job.emailJpg) {
-        message.AddAttachment(&still);
-        if (!job.captureJpg) {
-            if (!job.stillPath.empty())
-                ::unlink(job.stillPath.c_str());
-            if (!job.stillDir.empty())
-                ::rmdir(job.stillDir.c_str()); // only succeeds when nothing else is in it
+    // On disk before the first try: a close that stops waiting, or a crash,
+    // leaves the report to the next start instead of losing it.
+    COutbox outbox(OutboxFolder(job.homeFolder), WorkerClock(),
+                   [slots](const std::string& line) { slots->Log(line); });
+    const std::string id = outbox.Add(job);
+    const CDeliveryOutcome outcome = report_delivery::Deliver(job, WorkerClock());
+    if (!id.empty()) {
+        outbox.Settle(id, outcome);
+    } else {
+        CDeliveryOutcome unqueued = outcome;
+        if (unqueued.result == CDeliveryOutcome::Result::Retry) {
+            unqueued.result = CDeliveryOutcome::Result::Failed;
+            unqueued.reason += " (the outbox cannot be written)";
         }
+        if (unqueued.result == CDeliveryOutcome::Result::Sent)
+            report_delivery::DeleteUnarchivedFiles(job, unqueued.movieKept);
+        slots->Log(report_delivery::EventLine(job, unqueued));
     }
-
-    const bool sent = connection.SendMail(message);
-    if (!sent && connected)
-        reason = FailureReason(connection);
-    slots->Log(sent ? "mail: sent " + job.subject : "mail: failed " + job.subject + ": " + reason);
     slots->Release(index);
+    return !id.empty() && outcome.result == CDeliveryOutcome::Result::Retry;
 }

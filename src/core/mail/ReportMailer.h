@@ -7,6 +7,7 @@
 #include <string>
 
 class CAppSettings;
+struct CRetryControl;
 
 // Turns each finished capture into a report mail: composed on the caller's
 // thread into one of 32 job slots and delivered by a worker thread of its own,
@@ -18,6 +19,8 @@ public:
     static constexpr size_t kSubjectMax = 259;
     static constexpr size_t kBodyMax = 1023;
     static constexpr const char* kWebAddress = "https://oculon.example.org/";
+    // How often the outbox worker looks for reports whose next try is due.
+    static constexpr int kRetryPollSeconds = 15;
 
     // Reads the settings only in SendCaptureReport, on the caller's thread.
     explicit CReportMailer(const CAppSettings& settings);
@@ -31,9 +34,12 @@ public:
     bool IsSending() const override;
     int PendingCount() const override;
 
-    // A worker's whole life: delivers the job of a reserved slot, logs the
-    // outcome, frees the slot. An index outside 0..31 does nothing.
-    static void DeliverReport(const std::shared_ptr<CReportJobSlots>& slots, int index);
+    // A worker's whole life: files the job of a reserved slot in the outbox,
+    // tries it once, logs the outcome, frees the slot. True when the report
+    // now waits in the outbox for a retry. An index outside 0..31 does nothing.
+    static bool DeliverReport(const std::shared_ptr<CReportJobSlots>& slots, int index);
+    // <home>/outbox/
+    static std::string OutboxFolder(const std::string& homeFolder);
 
     // The job that SendCaptureReport hands to a worker for these settings and capture.
     static ReportMailJob ComposeJob(const CAppSettings& settings, const CCaptureReport& report);
@@ -45,6 +51,12 @@ public:
     static int LiveWorkers();
 
 private:
+    // One worker at a time retries the outbox until it is empty or the mailer goes.
+    static void StartRetryWorker(const std::shared_ptr<CReportJobSlots>& slots,
+                                 const std::shared_ptr<CRetryControl>& control,
+                                 const std::string& homeFolder);
+
     const CAppSettings& m_settings;
     std::shared_ptr<CReportJobSlots> m_slots;
+    std::shared_ptr<CRetryControl> m_retry;
 };

@@ -38,7 +38,9 @@ public:
         std::string text;
         int pauses; // pauses this read made
     };
-    explicit CSteppedConnection(CSteppedClock& clock) : CSMTPConnection(clock), m_clock(clock) {}
+    // Each pause moves the clock by stepMs.
+    explicit CSteppedConnection(CSteppedClock& clock, int stepMs = kPollPauseMs)
+        : CSMTPConnection(clock), m_clock(clock), m_stepMs(stepMs) {}
     ~CSteppedConnection() override {
         if (IsConnected())
             Disconnect(); // here, while the recording overrides are still ours
@@ -55,19 +57,13 @@ public:
 protected:
     void Pause(int ms) override {
         ++m_pauses;
-        m_clock.Advance(ms);
+        m_clock.Advance(ms == kPollPauseMs ? m_stepMs : ms);
         // A little real time so that a server that does answer gets to.
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
     }
 
 private:
     CSteppedClock& m_clock;
+    int m_stepMs;
     int m_pauses = 0;
 };
-
-inline std::string LocalHostNameForHelo() {
-    char name[100] = {};
-    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
-        return "localhost";
-    return name;
-}

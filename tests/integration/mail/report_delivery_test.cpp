@@ -3,6 +3,7 @@
 #include "TempDir.h"
 #include "app/AppSettings.h"
 #include "app/TagParser.h"
+#include "mail/Outbox.h"
 #include "mail/ReportMailer.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +30,7 @@ protected:
         m_settings->EMAIL_ENA = 1;
         m_settings->VIDEO_OVE = "Yard";
         m_settings->EMAIL_FROM = "cam@example.org";
-        m_settings->EMAIL_TO = "me@example.org, you@example.org";
+        m_settings->EMAIL_TO = "me@example.org, you@example.org; Boss <boss@example.org>";
         m_settings->EMAIL_SMTP = "enter smtp server here";
         fs::create_directories(m_files.File("stills"));
         WriteFileBytes(Movie(), std::string(1000, 'm'));
@@ -73,9 +74,12 @@ TEST_F(ReportDeliveryTest, MovieAndStillGoOutAndTheFilesNotArchivedAreGone) {
 
     ASSERT_TRUE(peer.WaitFinished(1));
     const std::string t = peer.Transcript();
-    // Several addresses typed in one field are one recipient.
-    EXPECT_NE(t.find("RCPT TO:<me@example.org, you@example.org>\r\nDATA\r\n"), std::string::npos);
-    EXPECT_NE(t.find("From: cam@example.org\r\nTo: me@example.org, you@example.org\r\n"
+    // Several addresses typed in one field are one RCPT each.
+    EXPECT_NE(t.find("RCPT TO:<me@example.org>\r\nRCPT TO:<you@example.org>\r\n"
+                     "RCPT TO:<boss@example.org>\r\nDATA\r\n"),
+              std::string::npos);
+    EXPECT_NE(t.find("From: cam@example.org\r\n"
+                     "To: me@example.org,you@example.org,Boss <boss@example.org>\r\n"
                      "Subject: " +
                      kSubject + "\r\n"),
               std::string::npos);
@@ -114,7 +118,7 @@ TEST_F(ReportDeliveryTest, ArchivedFilesStayAndAFolderWithOtherStillsStays) {
     EXPECT_EQ(plain.find("#BOUNDARY#"), std::string::npos);
 }
 
-TEST_F(ReportDeliveryTest, FailuresAreLoggedWithTheirReasonAndFilesStillGo) {
+TEST_F(ReportDeliveryTest, UndeliveredReportsKeepTheirFilesAndWaitInTheOutbox) {
     Deliver(); // the settings' default server text is no host
     uint16_t deadPort;
     {
@@ -123,30 +127,39 @@ TEST_F(ReportDeliveryTest, FailuresAreLoggedWithTheirReasonAndFilesStillGo) {
     }
     m_settings->EMAIL_SMTP = "127.0.0.1:" + std::to_string(deadPort);
     Deliver();
+    CScriptedSmtpPeer hangingUp([](CPeerSession&) {}); // accepts, then closes without a word
+    m_settings->EMAIL_SMTP = hangingUp.HostPort();
+    Deliver();
     CScriptedSmtpPeer refusing(
-        [](CPeerSession& s) { ServeNormally(s, "RCPT TO:", "550 5.1.1 mailbox unknown\r\n"); });
+        [](CPeerSession& s) { ServeNormally(s, "RCPT TO:<", "550 5.1.1 mailbox unknown\r\n"); });
     m_settings->EMAIL_SMTP = refusing.HostPort();
     Deliver();
-    const auto lines = m_log.Lines();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0],
-              "mail: failed " + kSubject +
-                  ": cannot connect to enter smtp server here:25: host not found (10022)");
-    EXPECT_EQ(lines[1], "mail: failed " + kSubject + ": cannot connect to 127.0.0.1:" +
-                            std::to_string(deadPort) + ": Connection refused (111)");
-    EXPECT_EQ(lines[2],
-              "mail: failed " + kSubject + ": command refused (22): 550 5.1.1 mailbox unknown");
-    EXPECT_FALSE(fs::exists(Movie()));
-    EXPECT_FALSE(fs::exists(Still()));
-}
-
-TEST_F(ReportDeliveryTest, ServerThatNeverAnswersFailsTheMailInBoundedTime) {
-    CScriptedSmtpPeer silent([](CPeerSession& s) { s.WaitForClose(); });
-    m_settings->EMAIL_SMTP = silent.HostPort();
+    CScriptedSmtpPeer partly([](CPeerSession& s) {
+        ServeNormally(s, "RCPT TO:<you@", "550 5.1.1 mailbox unknown\r\n");
+    });
+    m_settings->EMAIL_SMTP = partly.HostPort();
+    m_settings->CAPTURE_WMV = 1;
     Deliver();
-    EXPECT_EQ(m_log.Lines(),
-              std::vector<std::string>{"mail: failed " + kSubject + ": cannot connect to " +
-                                       silent.HostPort() + ": no reply from server (10060)"});
+    const auto lines = m_log.Lines();
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "mail: queued " + kSubject + ": host not found: enter smtp server here");
+    EXPECT_EQ(lines[1], "mail: queued " + kSubject +
+                            ": connection refused by 127.0.0.1:" + std::to_string(deadPort));
+    EXPECT_EQ(lines[2], "mail: queued " + kSubject +
+                            ": the server closed the connection instead of answering the greeting");
+    const std::string refused = " (550 5.1.1 mailbox unknown)";
+    EXPECT_EQ(lines[3], "mail: failed " + kSubject +
+                            ": the server refused every recipient: " + "me@example.org" + refused +
+                            ", you@example.org" + refused + ", boss@example.org" + refused);
+    EXPECT_EQ(lines[4], "mail: sent " + kSubject + "; refused: you@example.org" + refused);
+    // Three reports wait to be sent again; the refused one is not retried.
+    EXPECT_EQ(
+        COutbox(CReportMailer::OutboxFolder(m_home.Folder()), CSystemClock::Instance(), nullptr)
+            .Entries()
+            .size(),
+        3u);
+    EXPECT_TRUE(fs::exists(Movie()));  // archived by the last report's settings
+    EXPECT_FALSE(fs::exists(Still())); // the one report that went out took it
 }
 
 TEST_F(ReportDeliveryTest, TwoReportsInQuickSuccessionUseTwoJobs) {

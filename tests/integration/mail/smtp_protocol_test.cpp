@@ -7,13 +7,17 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
-const std::string kHelo = "HELO " + LocalHostNameForHelo() + "\r\n";
+std::string Ehlo(const CSMTPConnection& connection) {
+    return "EHLO " + connection.GreetingName() + "\r\n";
+}
 
 CMailMessage Message(const IClock& clock) {
     CMailMessage message(clock);
+    message.SetMessageId("<t.1@example.org>");
     message.SetFrom(CMailAddress("Camera", "cam@example.org"));
     message.SetSubject("OCULON> test");
     message.SetBody("Report\n.\nend\n");
@@ -40,22 +44,27 @@ TEST(SmtpProtocol, WholeSessionWithoutRecipientsGoesStraightToData) {
     CScriptedSmtpPeer peer([](CPeerSession& s) { ServeNormally(s); });
     CSteppedClock clock;
     const CMailMessage message = Message(clock);
+    std::string ehlo;
     {
         CQuickPollConnection connection;
         ASSERT_TRUE(connection.Connect("127.0.0.1", peer.Port()));
         EXPECT_TRUE(connection.SendMail(message));
+        ehlo = Ehlo(connection);
     } // destruction says QUIT
+    // A name with a domain, or this end's address literal: never a bare host name.
+    EXPECT_TRUE(ehlo == "EHLO [127.0.0.1]\r\n" || ehlo.find('.') != std::string::npos) << ehlo;
     ASSERT_TRUE(peer.WaitFinished(1));
     EXPECT_EQ(peer.Transcript(),
-              kHelo + "MAIL FROM:<cam@example.org>\r\nDATA\r\n"
-                      "From: Camera <cam@example.org>\r\nTo: \r\nSubject: OCULON> test\r\n"
-                      "Date: Mon, 07 Dec 2026 14:05:00 +0100\r\nX-Mailer: CSMTPConnection v1.3\r\n"
-                      "MIME-Version: 1.0\r\nContent-type: text/plain; charset=US-ASCII\r\n\r\n"
-                      "Report\r\n..\r\nend\r\n"
-                      "\r\n.\r\nQUIT\r\n");
+              ehlo + "MAIL FROM:<cam@example.org>\r\nDATA\r\n"
+                     "From: Camera <cam@example.org>\r\nTo: \r\nSubject: OCULON> test\r\n"
+                     "Date: Mon, 07 Dec 2026 14:05:00 +0100\r\nMessage-ID: <t.1@example.org>\r\n"
+                     "X-Mailer: CSMTPConnection v1.3\r\n"
+                     "MIME-Version: 1.0\r\nContent-type: text/plain; charset=US-ASCII\r\n\r\n"
+                     "Report\r\n..\r\nend\r\n"
+                     "\r\n.\r\nQUIT\r\n");
 }
 
-TEST(SmtpProtocol, RecipientsInOrderAndARefusedBccFailsTheMail) {
+TEST(SmtpProtocol, RecipientsInOrderAndARefusedBccIsNamedWhileTheMailGoesOut) {
     CScriptedSmtpPeer peer(
         [](CPeerSession& s) { ServeNormally(s, "RCPT TO:<hidden@", "550 no such user\r\n"); });
     CSteppedClock clock;
@@ -66,19 +75,39 @@ TEST(SmtpProtocol, RecipientsInOrderAndARefusedBccFailsTheMail) {
     message.AddRecipient(CMailAddress("", "two@example.org"), RecipientType::To);
     CQuickPollConnection connection;
     ASSERT_TRUE(connection.Connect("127.0.0.1", peer.Port()));
-    EXPECT_FALSE(connection.SendMail(message));
-    EXPECT_EQ(GetMailLastError(), mail_error::kCommandRefused);
-    EXPECT_EQ(connection.LastResponse(), "550 no such user");
-    EXPECT_TRUE(connection.IsConnected()); // no RSET; the caller decides
+    EXPECT_TRUE(connection.SendMail(message));
+    EXPECT_EQ(connection.RefusedRecipients(),
+              std::vector<std::string>{"hidden@example.org (550 no such user)"});
+    EXPECT_TRUE(connection.IsConnected());
+    const std::string ehlo = Ehlo(connection);
     EXPECT_TRUE(connection.Disconnect());
     EXPECT_FALSE(connection.Disconnect());
     ASSERT_TRUE(peer.WaitFinished(1));
-    EXPECT_EQ(peer.Transcript(), kHelo + "MAIL FROM:<cam@example.org>\r\n"
-                                         "RCPT TO:<one@example.org>\r\n"
-                                         "RCPT TO:<two@example.org>\r\n"
-                                         "RCPT TO:<copy@example.org>\r\n"
-                                         "RCPT TO:<hidden@example.org>\r\n"
-                                         "QUIT\r\n");
+    const std::string t = peer.Transcript();
+    EXPECT_TRUE(t.starts_with(ehlo + "MAIL FROM:<cam@example.org>\r\n"
+                                     "RCPT TO:<one@example.org>\r\n"
+                                     "RCPT TO:<two@example.org>\r\n"
+                                     "RCPT TO:<copy@example.org>\r\n"
+                                     "RCPT TO:<hidden@example.org>\r\n"
+                                     "DATA\r\n"))
+        << t;
+    EXPECT_TRUE(t.ends_with("\r\n.\r\nQUIT\r\n"));
+}
+
+TEST(SmtpProtocol, EveryRecipientRefusedFailsTheMailAndNamesThem) {
+    CScriptedSmtpPeer peer(
+        [](CPeerSession& s) { ServeNormally(s, "RCPT TO:", "451 4.3.0 try later\r\n"); });
+    CSteppedClock clock;
+    CMailMessage message = Message(clock);
+    message.AddRecipient(CMailAddress("", "a@example.org"), RecipientType::To);
+    message.AddRecipient(CMailAddress("", "b@example.org"), RecipientType::To);
+    CQuickPollConnection connection;
+    ASSERT_TRUE(connection.Connect("127.0.0.1", peer.Port()));
+    EXPECT_FALSE(connection.SendMail(message));
+    EXPECT_EQ(connection.LastFailure(),
+              "the server refused every recipient: a@example.org (451 4.3.0 try later), "
+              "b@example.org (451 4.3.0 try later)");
+    EXPECT_TRUE(connection.WorthRetrying());
 }
 
 TEST(SmtpProtocol, ReplySplitOverSegmentsIsOneReply) {
@@ -97,24 +126,58 @@ TEST(SmtpProtocol, ReplySplitOverSegmentsIsOneReply) {
     EXPECT_TRUE(connection.Disconnect());
 }
 
-TEST(SmtpProtocol, MultiLineGreetingPassesButItsSecondLineFailsHelo) {
+TEST(SmtpProtocol, MultiLineRepliesInSeparatePacketsAreOneReply) {
     CScriptedSmtpPeer peer([](CPeerSession& s) {
         s.Send("220-first line\r\n");
-        // The client answers the first line alone with HELO...
-        if (s.ReadLine().rfind("HELO ", 0) != 0)
-            return;
-        // ...and then takes the greeting's second line for the HELO reply.
+        s.Pause(300); // the client has read the first line alone by now
         s.Send("220 second line\r\n");
-        if (s.ReadLine() == "QUIT\r\n")
-            s.Send("221 bye\r\n");
-        s.WaitForClose();
+        s.ReadLine();
+        s.Send("250-mx.example.org\r\n250-SIZE");
+        s.Pause(300);
+        s.Send(" 100000\r\n250 8BITMIME\r\n");
+        ServeCommands(s);
     });
     CQuickPollConnection connection;
-    EXPECT_FALSE(connection.Connect("127.0.0.1", peer.Port()));
-    EXPECT_EQ(GetMailLastError(), mail_error::kUnexpectedReply);
-    EXPECT_EQ(connection.LastResponse(), "220 second line");
+    ASSERT_TRUE(connection.Connect("127.0.0.1", peer.Port()));
+    EXPECT_EQ(connection.ServerSizeLimit(), 100000u);
+    EXPECT_TRUE(connection.HasExtension("8bitmime"));
+    EXPECT_TRUE(connection.Disconnect());
     ASSERT_TRUE(peer.WaitFinished(1));
-    EXPECT_EQ(peer.Transcript(), kHelo + "QUIT\r\n");
+    EXPECT_EQ(peer.Transcript(), Ehlo(connection) + "QUIT\r\n");
+}
+
+TEST(SmtpProtocol, ServerRefusingEhloIsGreetedWithHelo) {
+    CScriptedSmtpPeer peer([](CPeerSession& s) {
+        s.Send("220 old server\r\n");
+        s.ReadLine();
+        s.Send("502 command not implemented\r\n");
+        ServeCommands(s);
+    });
+    CQuickPollConnection connection;
+    ASSERT_TRUE(connection.Connect("127.0.0.1", peer.Port()));
+    const std::string name = connection.GreetingName();
+    EXPECT_TRUE(connection.Disconnect());
+    ASSERT_TRUE(peer.WaitFinished(1));
+    EXPECT_EQ(peer.Transcript(), "EHLO " + name + "\r\nHELO " + name + "\r\nQUIT\r\n");
+}
+
+TEST(SmtpGreetingName, DomainNameElseCanonicalNameElseAddressLiteral) {
+    const struct {
+        const char* host;
+        const char* canonical;
+        const char* literal;
+        const char* expected;
+    } cases[] = {
+        {"cam.example.org", "", "[192.0.2.7]", "cam.example.org"},
+        {"vm", "vm.lan.example", "[192.0.2.7]", "vm.lan.example"},
+        {"vm", "vm", "[192.0.2.7]", "[192.0.2.7]"},
+        {"vm", "", "", "[127.0.0.1]"},
+        {"192.0.2.7", "", "[192.0.2.7]", "[192.0.2.7]"},
+        {"bad_name.example", "", "[192.0.2.7]", "[192.0.2.7]"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CSMTPConnection::ChooseGreetingName(c.host, c.canonical, c.literal), c.expected)
+            << c.host;
 }
 
 TEST(SmtpProtocol, LongRepliesAreReadWhole) {
@@ -137,23 +200,42 @@ TEST(SmtpProtocol, LongRepliesAreReadWhole) {
     EXPECT_TRUE(connection.Disconnect());
 }
 
-TEST(SmtpProtocol, SilentServerTimesOutAfterTheReplyTimeout) {
+TEST(SmtpProtocol, SilentServerTimesOutAfterTheGreetingTimeoutWithoutQuit) {
     CScriptedSmtpPeer peer([](CPeerSession& s) { s.WaitForClose(); });
     CSteppedClock clock;
-    CSteppedConnection connection(clock);
+    CSteppedConnection connection(clock, 15000);
     EXPECT_FALSE(connection.Connect("127.0.0.1", peer.Port()));
-    // The greeting read and the read of QUIT's reply each give up once more
-    // than 2000 ms passed: after nine 250 ms pauses.
-    ASSERT_EQ(connection.m_reads.size(), 2u);
-    for (const auto& read : connection.m_reads) {
-        EXPECT_FALSE(read.ok);
-        EXPECT_EQ(read.error, mail_error::kTimedOut);
-        EXPECT_EQ(read.pauses, 9);
-    }
-    EXPECT_EQ(GetMailLastError(), mail_error::kTimedOut); // why Connect failed, not QUIT
-    EXPECT_EQ(clock.SteadyMs(), 18 * CSMTPConnection::kPollPauseMs);
+    // Five minutes for the greeting: given up at the first poll beyond them.
+    ASSERT_EQ(connection.m_reads.size(), 1u);
+    EXPECT_EQ(connection.m_reads[0].error, mail_error::kTimedOut);
+    EXPECT_EQ(connection.m_reads[0].pauses, 300000 / 15000 + 1);
+    EXPECT_EQ(connection.LastFailure(), "no reply to the greeting within 5 minutes");
+    EXPECT_TRUE(connection.WorthRetrying());
     ASSERT_TRUE(peer.WaitFinished(1));
-    EXPECT_EQ(peer.Transcript(), "QUIT\r\n");
+    EXPECT_EQ(peer.Transcript(), ""); // a silent server gets no QUIT to wait for
+}
+
+TEST(SmtpProtocol, EndOfDataWaitsTenMinutesAndASlowAcceptanceCounts) {
+    CScriptedSmtpPeer peer([](CPeerSession& s) {
+        s.Send("220 ready\r\n");
+        for (int i = 0; i < 2; ++i) { // EHLO, MAIL FROM
+            s.ReadLine();
+            s.Send("250 ok\r\n");
+        }
+        s.ReadLine();
+        s.Send("354 go ahead\r\n");
+        s.ReadData();
+        s.Pause(3000);
+        s.Send("250 accepted late\r\n");
+        if (s.ReadLine() == "QUIT\r\n")
+            s.Send("221 bye\r\n");
+        s.WaitForClose();
+    });
+    CSteppedClock clock;
+    CQuickPollConnection connection; // real time: the acceptance comes after 3 s
+    ASSERT_TRUE(connection.Connect("127.0.0.1", peer.Port()));
+    EXPECT_TRUE(connection.SendMail(Message(clock)));
+    EXPECT_EQ(CSMTPConnection::TimeoutMs(CSMTPConnection::Step::EndOfData), 600000);
 }
 
 TEST(SmtpProtocol, GarbageRepliesFailTheStep) {

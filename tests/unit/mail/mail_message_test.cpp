@@ -10,7 +10,9 @@
 
 namespace {
 
-const std::string kDate = "Date: Mon, 07 Dec 2026 14:05:00 +0100\r\n";
+// The date and the Message-ID that follows it.
+const std::string kDate = "Date: Mon, 07 Dec 2026 14:05:00 +0100\r\n"
+                          "Message-ID: <fixed.1@example.org>\r\n";
 
 class MailMessageTest : public ::testing::Test {
 protected:
@@ -18,6 +20,7 @@ protected:
         m_message.SetFrom(CMailAddress("", "cam@example.org"));
         m_message.AddRecipient(CMailAddress("", "me@example.org"), RecipientType::To);
         m_message.SetSubject("OCULON> 07 December 26 14:05:00.00");
+        m_message.SetMessageId("<fixed.1@example.org>");
     }
 
     CMailAttachment Attach(const std::string& name, const std::string& bytes) {
@@ -31,6 +34,18 @@ protected:
     CMailMessage m_message;
     CTempDir m_dir;
 };
+
+TEST(MailMessageId, UniquePerMessageInTheSendersDomain) {
+    CManualClock clock;
+    CMailMessage a(clock);
+    CMailMessage b(clock);
+    a.SetFrom(CMailAddress("", "cam@example.org"));
+    b.SetFrom(CMailAddress("", "no domain\r\n"));
+    EXPECT_TRUE(a.MessageId().starts_with("<1700000000."));
+    EXPECT_TRUE(a.MessageId().ends_with("@example.org>"));
+    EXPECT_TRUE(b.MessageId().ends_with("@oculon.invalid>"));
+    EXPECT_NE(a.MessageId().substr(0, 20), b.MessageId().substr(0, 20));
+}
 
 TEST_F(MailMessageTest, SevenBitSinglePartHasTheExactBytes) {
     m_message.SetBody("Line one\r\nLine two\r\n");

@@ -1,0 +1,178 @@
+#include "mail/MailPassword.h"
+
+#include "mail/MailText.h"
+
+#include <libsecret/secret.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const SecretSchema* Schema() {
+    static const SecretSchema schema = {"org.oculon.Mail",
+                                        SECRET_SCHEMA_NONE,
+                                        {{"server", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                         {"user", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                         {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
+                                        0,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr,
+                                        nullptr};
+    return &schema;
+}
+
+std::string FilePath(const std::string& home) {
+    return home + (home.empty() || home.back() == '/' ? "" : "/") + mail_password::kFileName;
+}
+
+// One line per login: base64 of "server\nuser", a blank, base64 of the password.
+std::string Key(const std::string& server, const std::string& user) {
+    return mail_text::Base64(server + "\n" + user);
+}
+
+std::vector<std::string> FileLines(const std::string& path) {
+    std::vector<std::string> lines;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return lines;
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<size_t>(n));
+    ::close(fd);
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty())
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string Base64Decode(const std::string& text) {
+    static const std::string alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    unsigned value = 0;
+    int bits = 0;
+    for (const char c : text) {
+        const size_t index = alphabet.find(c);
+        if (index == std::string::npos)
+            break;
+        value = (value << 6) | static_cast<unsigned>(index);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out += static_cast<char>((value >> bits) & 0xff);
+        }
+    }
+    return out;
+}
+
+bool StoreInFile(const std::string& home, const std::string& key, const std::string& password) {
+    const std::string path = FilePath(home);
+    std::string text;
+    for (const std::string& line : FileLines(path)) {
+        if (!line.starts_with(key + " "))
+            text += line + "\n";
+    }
+    if (!password.empty())
+        text += key + " " + mail_text::Base64(password) + "\n";
+    const std::string temporary = path + ".new";
+    ::unlink(temporary.c_str());
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    ::fchmod(fd, 0600);
+    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ::close(fd);
+    return written && ::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+} // namespace
+
+namespace mail_password {
+
+bool KeyringRunning() {
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (!address || !*address)
+        return false;
+    GError* error = nullptr;
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    if (!bus) {
+        g_clear_error(&error);
+        return false;
+    }
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "NameHasOwner", g_variant_new("(s)", "org.freedesktop.secrets"), G_VARIANT_TYPE("(b)"),
+        G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, &error);
+    gboolean owned = FALSE;
+    if (reply) {
+        g_variant_get(reply, "(b)", &owned);
+        g_variant_unref(reply);
+    }
+    g_clear_error(&error);
+    g_object_unref(bus);
+    return owned;
+}
+
+bool Store(const std::string& homeFolder, const std::string& server, const std::string& user,
+           const std::string& password, std::string* where) {
+    if (KeyringRunning()) {
+        GError* error = nullptr;
+        const gboolean done =
+            password.empty()
+                ? (secret_password_clear_sync(Schema(), nullptr, &error, "server", server.c_str(),
+                                              "user", user.c_str(), nullptr),
+                   error == nullptr)
+                : secret_password_store_sync(
+                      Schema(), SECRET_COLLECTION_DEFAULT,
+                      ("Oculon mail login " + user + " at " + server).c_str(), password.c_str(),
+                      nullptr, &error, "server", server.c_str(), "user", user.c_str(), nullptr);
+        g_clear_error(&error);
+        if (done) {
+            if (where)
+                *where = "keyring";
+            StoreInFile(homeFolder, Key(server, user), ""); // no stale copy left behind
+            return true;
+        }
+    }
+    if (where)
+        *where = FilePath(homeFolder);
+    return StoreInFile(homeFolder, Key(server, user), password);
+}
+
+std::string Load(const std::string& homeFolder, const std::string& server,
+                 const std::string& user) {
+    if (KeyringRunning()) {
+        GError* error = nullptr;
+        gchar* secret = secret_password_lookup_sync(Schema(), nullptr, &error, "server",
+                                                    server.c_str(), "user", user.c_str(), nullptr);
+        g_clear_error(&error);
+        if (secret) {
+            std::string password = secret;
+            secret_password_free(secret);
+            return password;
+        }
+    }
+    const std::string key = Key(server, user) + " ";
+    for (const std::string& line : FileLines(FilePath(homeFolder))) {
+        if (line.starts_with(key))
+            return Base64Decode(line.substr(key.size()));
+    }
+    return {};
+}
+
+} // namespace mail_password
