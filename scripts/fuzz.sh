@@ -15,7 +15,8 @@ build() { # name, extra sources...
 }
 build fuzz_settings $app_srcs
 if ls src/core/mail/*.cpp >/dev/null 2>&1 && [ -f fuzz/fuzz_smtp_reply.cpp ]; then
-  build fuzz_smtp_reply $app_srcs src/core/mail/*.cpp
+  build fuzz_smtp_reply $app_srcs src/core/mail/*.cpp \
+    $(pkg-config --cflags --libs openssl libsecret-1)
 fi
 
 trap 'rm -rf /dev/shm/oculon-fuzz-* /tmp/oculon-fuzz-*' EXIT
