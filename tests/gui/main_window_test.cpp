@@ -155,6 +155,22 @@ TEST_F(MainWindowTest, ShadeRollsTheButtonsUpAndTheChoiceSurvivesARestart) {
     EXPECT_EQ(dialog->VideoWnd()->y(), VideoTopRolledUp() + 96);
 }
 
+TEST_F(MainWindowTest, AnyNonZeroButtonSettingMeansTheRowIsShown) {
+    for (int value : {2, -1, 255}) {
+        WriteSettings([&](CAppSettings& s) { s.APP_BUTS = value; });
+        Start();
+        dialog->show();
+        EXPECT_TRUE(dialog->Button(kIdHelp)->isVisible()) << value;
+        EXPECT_EQ(dialog->StatusWnd()->y(), StatusRect().y()) << value;
+        EXPECT_EQ(dialog->VideoWnd()->y(), VideoTopRolledUp() + 96) << value;
+        dialog->Button(kIdShade)->click();
+        EXPECT_EQ(Settings().APP_BUTS, 0) << value;
+        EXPECT_FALSE(dialog->Button(kIdHelp)->isVisible()) << value;
+        EXPECT_EQ(dialog->VideoWnd()->y(), VideoTopRolledUp()) << value;
+        Stop();
+    }
+}
+
 TEST_F(MainWindowTest, MotionButtonSwitchesDetectionOffAndOnAgain) {
     Start();
     CSurveillanceController& controller = *app.m_pController;

@@ -209,7 +209,8 @@ void DLG_Main::PlaceWindow() {
 void DLG_Main::ApplyShade(bool toggle) {
     if (toggle)
         m_settings.APP_BUTS = m_settings.APP_BUTS == 0 ? 1 : 0;
-    const bool shown = m_settings.APP_BUTS == 1;
+    // A hand-edited value other than 0 or 1 still means shown.
+    const bool shown = m_settings.APP_BUTS != 0;
     for (CSkinButton* b : {m_help, m_browse, m_setup, m_motion})
         b->setVisible(shown);
     const int d = shown ? m_settings.m_shadeHeight : -m_settings.m_shadeHeight;
