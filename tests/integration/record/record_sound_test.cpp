@@ -112,6 +112,26 @@ double Frequency(const std::vector<int16_t>& s, size_t from, size_t length) {
     return crossings / 2.0 / (length / kRate);
 }
 
+TEST_F(RecordSound, WithoutADeviceNothingSoundsAndTheNextAlarmTriesAgain) {
+    CRecordingMessageSink messages;
+    ::setenv("SDL_AUDIODRIVER", "nosuchdriver", 1);
+    CWavePlayer player(50);
+    EXPECT_FALSE(player.IsOpen());
+    for (int alarm = 0; alarm < 2; ++alarm) {
+        player.SetSiren(true);
+        player.SetSiren(true);
+        EXPECT_FALSE(player.IsSounding()) << alarm;
+        player.SetSiren(false);
+        player.PlayChirp();
+    }
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Unable to open audio out device"});
+    // A device that appears later is used by the next alarm.
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    player.SetSiren(true);
+    EXPECT_TRUE(player.IsOpen());
+    EXPECT_TRUE(player.IsSounding());
+}
+
 TEST_F(RecordSound, VolumeZeroIsSilence) {
     CWavePlayer player(0);
     ASSERT_TRUE(player.IsOpen());
