@@ -155,6 +155,39 @@ TEST_F(MainWindowTest, ShadeRollsTheButtonsUpAndTheChoiceSurvivesARestart) {
     EXPECT_EQ(dialog->VideoWnd()->y(), VideoTopRolledUp() + 96);
 }
 
+TEST_F(MainWindowTest, TheWindowCannotBeResizedByItsFrameAndHidesTheCaptureHost) {
+    Start();
+    dialog->show();
+    for (int rolls = 0; rolls < 3; ++rolls) {
+        const QSize size(372, Settings().APP_BUTS ? 400 : 304);
+        EXPECT_EQ(dialog->size(), size) << rolls;
+        EXPECT_EQ(dialog->minimumSize(), size) << rolls;
+        EXPECT_EQ(dialog->maximumSize(), size) << rolls;
+        dialog->Button(kIdShade)->click();
+    }
+    const auto* host = dialog->findChild<QWidget*>(QString::number(kIdCaptureHost));
+    ASSERT_NE(host, nullptr);
+    dialog->showMaximized();
+    QApplication::processEvents();
+    EXPECT_FALSE(host->isVisible());
+}
+
+TEST_F(MainWindowTest, AnyNonZeroButtonSettingMeansTheRowIsShown) {
+    for (int value : {2, -1, 255}) {
+        WriteSettings([&](CAppSettings& s) { s.APP_BUTS = value; });
+        Start();
+        dialog->show();
+        EXPECT_TRUE(dialog->Button(kIdHelp)->isVisible()) << value;
+        EXPECT_EQ(dialog->StatusWnd()->y(), StatusRect().y()) << value;
+        EXPECT_EQ(dialog->VideoWnd()->y(), VideoTopRolledUp() + 96) << value;
+        dialog->Button(kIdShade)->click();
+        EXPECT_EQ(Settings().APP_BUTS, 0) << value;
+        EXPECT_FALSE(dialog->Button(kIdHelp)->isVisible()) << value;
+        EXPECT_EQ(dialog->VideoWnd()->y(), VideoTopRolledUp()) << value;
+        Stop();
+    }
+}
+
 TEST_F(MainWindowTest, MotionButtonSwitchesDetectionOffAndOnAgain) {
     Start();
     CSurveillanceController& controller = *app.m_pController;

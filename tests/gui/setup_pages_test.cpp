@@ -140,6 +140,21 @@ TEST_F(PagesTest, SensitivityRunsFromHighAtTheTopToLowAtTheBottom) {
     EXPECT_EQ(volume->maximum(), 100);
 }
 
+TEST_F(PagesTest, SensitivityShowsItsValueWhileTheKnobMoves) {
+    settings->MOTION_THR = 40;
+    auto dialog = MakeDialog(1);
+    auto* slider = dialog->MotionPage()->ControlAs<QSlider>(1048);
+    auto* value = dialog->MotionPage()->findChild<QLabel*>("sensitivityValue");
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->text(), "40");
+    slider->setSliderDown(true);
+    for (int v : {5, 123, 500}) {
+        slider->setSliderPosition(v);
+        EXPECT_EQ(value->text(), QString::number(v));
+    }
+    slider->setSliderDown(false);
+}
+
 TEST_F(PagesTest, VolumeFollowsTheSliderAndTestTogglesTheSiren) {
     auto dialog = MakeDialog(1);
     DLG_SetupMotion* motion = dialog->MotionPage();

@@ -189,6 +189,9 @@ TEST_F(StatusPanelTest, ClickOpensTheSetupPageOfTheIconUnderTheRelease) {
     Click(mail, mail);
     Click(text, text);
     Click(detect, mail); // the release point decides
+    for (const QPoint off : {QPoint(-1, 10), QPoint(f + 180, panel->height()),
+                             QPoint(panel->width(), 10), QPoint(f + 180, -1)})
+        Click(detect, off); // dragged off the panel: nothing opens
     EXPECT_EQ(pages, (std::vector<int>{1, 1, 2, 3, 0, 3}));
     EXPECT_TRUE(modal);
     EXPECT_FALSE(controller->SetupOpen());

@@ -54,10 +54,10 @@ void CAlertSynth::StepSirenVolume() {
             m_fading = false;
         }
     } else if (m_sirenOn) {
-        if (m_targetVolume - m_sirenVolume > kVolumeStep)
-            m_sirenVolume += kVolumeStep;
-        else if (m_sirenVolume - m_targetVolume > kVolumeStep)
-            m_sirenVolume -= kVolumeStep;
+        // The last step is shortened so that the siren lands on the target itself.
+        m_sirenVolume += std::clamp(m_targetVolume - m_sirenVolume, -kVolumeStep, kVolumeStep);
+        // While on, it stays at 1 or more so that it counts as sounding even at target 0.
+        m_sirenVolume = std::max(m_sirenVolume, 1);
     }
 }
 

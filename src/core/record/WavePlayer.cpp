@@ -29,7 +29,7 @@ bool CWavePlayer::Open() {
     m_buffersFilled.store(0);
 
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        AppMessageBox("Unable to open audio out device");
+        Fail();
         return false;
     }
     SDL_AudioSpec want{};
@@ -44,7 +44,7 @@ bool CWavePlayer::Open() {
     m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (m_device == 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        AppMessageBox("Unable to open audio out device");
+        Fail();
         return false;
     }
     m_audioStarted = true;
@@ -52,6 +52,27 @@ bool CWavePlayer::Open() {
     m_worker = std::thread(&CWavePlayer::WorkerLoop, this);
     SDL_PauseAudioDevice(m_device, 0);
     return true;
+}
+
+void CWavePlayer::Fail() {
+    if (m_failureReported)
+        return;
+    m_failureReported = true;
+    AppMessageBox("Unable to open audio out device");
+}
+
+void CWavePlayer::SetSiren(bool on) {
+    // Motion switches the siren on at every step: only a new alarm retries.
+    if (on && !m_sirenWanted && !IsOpen())
+        Open();
+    m_sirenWanted = on;
+    m_synth.SetSiren(on);
+}
+
+void CWavePlayer::PlayChirp() {
+    if (!IsOpen())
+        Open();
+    m_synth.PlayChirp();
 }
 
 void CWavePlayer::Close() {

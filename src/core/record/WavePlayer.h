@@ -32,9 +32,12 @@ public:
     bool IsOpen() const { return m_device != 0; }
 
     void SetVolume(int volume) override { m_synth.SetVolume(volume); }
-    void SetSiren(bool on) override { m_synth.SetSiren(on); }
-    void PlayChirp() override { m_synth.PlayChirp(); }
-    bool IsSounding() const override { return m_synth.IsSounding(); }
+    // Without a device, a wanted siren or chirp first tries the device again
+    // (a headset plugged in later is used); the failure is reported only once.
+    void SetSiren(bool on) override;
+    void PlayChirp() override;
+    // Nothing sounds without a device, whatever the siren's switch says.
+    bool IsSounding() const override { return IsOpen() && m_synth.IsSounding(); }
 
     // Buffers filled since Open (the device plays them up to five behind).
     uint64_t BuffersFilled() const { return m_buffersFilled.load(); }
@@ -43,12 +46,15 @@ private:
     static void AudioCallback(void* self, uint8_t* stream, int len);
     void Play(uint8_t* stream, int len);
     void WorkerLoop();
+    void Fail();
 
     CAlertSynth m_synth;
     std::thread m_worker;
     std::atomic<bool> m_stopRequest{false};
     uint32_t m_device = 0;
     bool m_audioStarted = false;
+    bool m_failureReported = false;
+    bool m_sirenWanted = false; // the last switch, user-interface thread only
 
     // Ring of buffers: the worker fills m_nextBuffer while fewer than five are
     // queued; the callback plays from m_playBuffer. m_queued is the only value

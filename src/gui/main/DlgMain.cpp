@@ -63,8 +63,7 @@ void DLG_Main::CreateControls() {
                    Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFont(PointFont("Tahoma", 8));
-    resize(ClientSize());
-    setMinimumSize(ClientSize());
+    FixSize(ClientSize().height());
 
     auto button = [this](const char* text, const QRect& at, int id) {
         auto* b = new CSkinButton(QString::fromUtf8(text), this);
@@ -80,8 +79,9 @@ void DLG_Main::CreateControls() {
     Placeholder(this, kIdStatus, StatusRect(), QFrame::Box);
     m_shade = button("^", ShadeRect(), kIdShade);
     Placeholder(this, kIdVideo, VideoRect(), QFrame::NoFrame)->hide();
-    // The capture host's place lies outside the dialog: it is never seen.
-    Placeholder(this, kIdCaptureHost, CaptureHostRect(), QFrame::Box);
+    // The capture host's place lies outside the dialog: it is never seen, not
+    // even in a maximized window.
+    Placeholder(this, kIdCaptureHost, CaptureHostRect(), QFrame::Box)->hide();
 }
 
 void DLG_Main::Initialise() {
@@ -209,7 +209,8 @@ void DLG_Main::PlaceWindow() {
 void DLG_Main::ApplyShade(bool toggle) {
     if (toggle)
         m_settings.APP_BUTS = m_settings.APP_BUTS == 0 ? 1 : 0;
-    const bool shown = m_settings.APP_BUTS == 1;
+    // A hand-edited value other than 0 or 1 still means shown.
+    const bool shown = m_settings.APP_BUTS != 0;
     for (CSkinButton* b : {m_help, m_browse, m_setup, m_motion})
         b->setVisible(shown);
     const int d = shown ? m_settings.m_shadeHeight : -m_settings.m_shadeHeight;
@@ -218,10 +219,7 @@ void DLG_Main::ApplyShade(bool toggle) {
         w->show();
         w->raise();
     }
-    const int newHeight = height() + d;
-    setMinimumSize(ClientSize().width(),
-                   ClientSize().height() - (shown ? 0 : m_settings.m_shadeHeight));
-    resize(width(), newHeight);
+    FixSize(ClientSize().height() - (shown ? 0 : m_settings.m_shadeHeight));
     if (m_videoWnd)
         m_videoWnd->FitToParent();
 }
@@ -390,8 +388,21 @@ void DLG_Main::resizeEvent(QResizeEvent* event) {
         m_videoWnd->FitToParent();
 }
 
+void DLG_Main::FixSize(int clientHeight) {
+    m_fixedHeight = clientHeight;
+    // Dragging a frame edge never resizes the window; maximizing still may.
+    if (isMaximized()) {
+        setMinimumSize(ClientSize().width(), clientHeight);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    } else {
+        setFixedSize(ClientSize().width(), clientHeight);
+    }
+}
+
 void DLG_Main::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        FixSize(m_fixedHeight);
     // Restoring from maximized may not move the window; the shade button must come back.
     if (event->type() == QEvent::WindowStateChange && m_initialised)
         m_shade->setVisible(!isMaximized());

@@ -84,6 +84,8 @@ protected:
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // Fixes the normal window at the dialog's width and this client height.
+    void FixSize(int clientHeight);
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -108,6 +110,7 @@ private:
     UrlOpener m_openUrl;
     bool m_initialised = false;
     bool m_skinsApplied = false;
+    int m_fixedHeight = 0;
     bool m_ended = false;
     QEventLoop* m_loop = nullptr;
     QPoint m_lastSaved{-1, -1};

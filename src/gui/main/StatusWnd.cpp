@@ -180,9 +180,11 @@ void CStatusWnd::mousePressEvent(QMouseEvent* event) {
 void CStatusWnd::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;
-    if (m_pressed) {
+    // A press dragged off the panel and released elsewhere is taken back.
+    const QPoint at = event->position().toPoint();
+    if (m_pressed && rect().contains(at)) {
         m_pressed = false;
-        const int page = PageAt(event->position().toPoint());
+        const int page = PageAt(at);
         auto open = [this, page] {
             if (m_openSetup)
                 m_openSetup(page);

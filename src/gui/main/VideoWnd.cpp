@@ -54,7 +54,7 @@ void CVideoWnd::FitToParent() {
     if (!parent)
         return;
     const int top =
-        main_layout::VideoTopRolledUp() + (m_settings.APP_BUTS == 1 ? m_settings.m_shadeHeight : 0);
+        main_layout::VideoTopRolledUp() + (m_settings.APP_BUTS != 0 ? m_settings.m_shadeHeight : 0);
     setGeometry(m_leftMargin, top, parent->width() - m_rightMargin - m_leftMargin,
                 parent->height() - m_bottomMargin - top);
     show();

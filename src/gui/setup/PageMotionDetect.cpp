@@ -30,6 +30,11 @@ DLG_SetupMotion::DLG_SetupMotion(const CSetupServices& services, const CDialogUn
     Place(m_sensitivity, Dlu(18, 64, 20, 128), kIdSensitivity);
     m_sensitivity->setAccessibleName(tr("Sensitivity"));
     AddLabel(tr("Low"), Dlu(12, 193, 31, 8), 0, Qt::AlignHCenter | Qt::AlignTop);
+    // The threshold in numbers, beside the knob's travel; it may cross the group's frame line.
+    m_sensitivityValue = AddLabel(QString(), Dlu(38, 124, 16, 8), 0, Qt::AlignLeft | Qt::AlignTop);
+    m_sensitivityValue->setWordWrap(false);
+    m_sensitivityValue->setAutoFillBackground(true);
+    m_sensitivityValue->setObjectName(QStringLiteral("sensitivityValue"));
     AddGroup(QString(), Dlu(55, 44, 221, 153));
     m_rectangleBox = AddCheck(tr("Limit detection to user defined rectangle"), Dlu(60, 44, 145, 10),
                               kIdRectangle);
@@ -69,6 +74,8 @@ DLG_SetupMotion::DLG_SetupMotion(const CSetupServices& services, const CDialogUn
     });
     for (QCheckBox* box : {m_rectangleBox, m_showBox})
         connect(box, &QCheckBox::clicked, this, [this] { ReadControls(); });
+    connect(m_sensitivity, &QSlider::valueChanged, this,
+            [this](int value) { m_sensitivityValue->setNum(value); });
     // The alert follows the knob while it is dragged.
     connect(m_volume, &QSlider::valueChanged, this, [this](int value) {
         if (!m_initialised)
@@ -94,6 +101,7 @@ void DLG_SetupMotion::UpdateControls() {
     SetTicked(m_rectangleBox, m_held.rEna);
     SetTicked(m_showBox, m_held.sho);
     m_sensitivity->setValue(m_held.thr);
+    m_sensitivityValue->setNum(m_sensitivity->value());
     m_volume->setValue(m_held.vol);
     m_region->SetRegion(m_held.rLef, m_held.rTop, m_held.rRig, m_held.rBot, true);
     m_region->SetEnabled(m_held.rEna > 0);

@@ -2,6 +2,7 @@
 #include "setup/SetupPage.h"
 
 class CRegionSelectWnd;
+class QLabel;
 class QSlider;
 
 // "Motion Detect" page: arming delay, check rate, sensitivity, the detection
@@ -50,6 +51,7 @@ private:
     bool m_initialised = false;
     CRegionSelectWnd* m_region = nullptr;
     QSlider* m_sensitivity;
+    QLabel* m_sensitivityValue;
     QSlider* m_volume;
     QLineEdit* m_delayBox;
     QLineEdit* m_rateBox;

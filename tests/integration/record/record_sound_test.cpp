@@ -112,6 +112,26 @@ double Frequency(const std::vector<int16_t>& s, size_t from, size_t length) {
     return crossings / 2.0 / (length / kRate);
 }
 
+TEST_F(RecordSound, WithoutADeviceNothingSoundsAndTheNextAlarmTriesAgain) {
+    CRecordingMessageSink messages;
+    ::setenv("SDL_AUDIODRIVER", "nosuchdriver", 1);
+    CWavePlayer player(50);
+    EXPECT_FALSE(player.IsOpen());
+    for (int alarm = 0; alarm < 2; ++alarm) {
+        player.SetSiren(true);
+        player.SetSiren(true);
+        EXPECT_FALSE(player.IsSounding()) << alarm;
+        player.SetSiren(false);
+        player.PlayChirp();
+    }
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Unable to open audio out device"});
+    // A device that appears later is used by the next alarm.
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    player.SetSiren(true);
+    EXPECT_TRUE(player.IsOpen());
+    EXPECT_TRUE(player.IsSounding());
+}
+
 TEST_F(RecordSound, VolumeZeroIsSilence) {
     CWavePlayer player(0);
     ASSERT_TRUE(player.IsOpen());
@@ -139,20 +159,20 @@ TEST_F(RecordSound, SirenRampsUpToTheTargetInStepsOfTen) {
     ASSERT_LT(start, out.size());
     // 1 is the volume the switch sets; each buffer moves it one step before it plays.
     const std::vector<VolumeRun> runs = SirenVolumeRuns(out, start, 11);
-    ASSERT_GE(runs.size(), 5u);
-    const std::vector<int> expected = {11, 21, 31, 41, 51};
+    ASSERT_GE(runs.size(), 6u);
+    const std::vector<int> expected = {11, 21, 31, 41, 51, 55};
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(runs[i].volume, expected[i]) << "run " << i;
-    for (size_t i = 1; i < 4; ++i)
+    for (size_t i = 1; i < 5; ++i)
         EXPECT_NEAR(runs[i].length, kBuffer, kBoundarySlack) << "run " << i;
-    EXPECT_GE(runs[4].length, 3u * kBuffer); // and stays at 51
-    EXPECT_EQ(runs.size(), 5u);
+    EXPECT_GE(runs[5].length, 2u * kBuffer); // and stays at the target
+    EXPECT_EQ(runs.size(), 6u);
 }
 
 TEST_F(RecordSound, SirenFadesOutWithinTenBuffers) {
     CWavePlayer player(100);
     player.SetSiren(true);
-    WaitForBuffers(player, player.BuffersFilled() + 12); // up to 91 and holding
+    WaitForBuffers(player, player.BuffersFilled() + 12); // up to 100 and holding
     player.SetSiren(false);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (player.IsSounding() && std::chrono::steady_clock::now() < deadline)
@@ -168,17 +188,16 @@ TEST_F(RecordSound, SirenFadesOutWithinTenBuffers) {
     std::vector<int> volumes;
     for (const VolumeRun& r : runs)
         volumes.push_back(r.volume);
-    // Up 11..91, then 81..1 over nine buffers; the tenth is silent.
+    // Up 11..91 and 100, then 90..10 over nine buffers; the tenth is silent.
     std::vector<int> expected;
     for (int v = 11; v <= 91; v += 10)
         expected.push_back(v);
-    for (int v = 81; v >= 0; v -= 10)
+    for (int v = 100; v >= 0; v -= 10)
         expected.push_back(v);
-    expected.push_back(0);
     EXPECT_EQ(volumes, expected);
-    // Every step but the first, the held 91 and the final silence lasts one buffer.
+    // Every step but the first, the held 100 and the final silence lasts one buffer.
     for (size_t i = 1; i + 1 < runs.size(); ++i) {
-        if (i != 8) {
+        if (i != 9) {
             EXPECT_NEAR(runs[i].length, kBuffer, kBoundarySlack) << "run " << i;
         }
     }

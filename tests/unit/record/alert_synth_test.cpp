@@ -65,7 +65,7 @@ TEST(AlertSynth, VolumeZeroIsSilentAndHoldsTheChirpUntilRaised) {
         ASSERT_EQ(b[i], chirp[i] * 40) << i; // the chirp starts from its first sample
 }
 
-TEST(AlertSynth, RampsToWithinOneStepOfTheTarget) {
+TEST(AlertSynth, RampsInStepsOfTenAndLandsOnTheTarget) {
     CAlertSynth synth(55);
     Fill(synth);
     synth.SetSiren(true);
@@ -75,7 +75,7 @@ TEST(AlertSynth, RampsToWithinOneStepOfTheTarget) {
         buffers.push_back(Fill(synth));
         volumes.push_back(synth.SirenVolume());
     }
-    EXPECT_EQ(volumes, (std::vector<int>{1, 11, 21, 31, 41, 51, 51, 51}));
+    EXPECT_EQ(volumes, (std::vector<int>{1, 11, 21, 31, 41, 51, 55, 55}));
     // Each buffer is the siren at that buffer's volume, carrying on from the last.
     int offset = SirenOffset(buffers[0], 11);
     ASSERT_GE(offset, 0);
@@ -90,12 +90,12 @@ TEST(AlertSynth, FollowsALoweredTargetAndFadesOutInTenBuffers) {
     synth.SetSiren(true);
     for (int i = 0; i < 12; ++i)
         Fill(synth);
-    EXPECT_EQ(synth.SirenVolume(), 91);
+    EXPECT_EQ(synth.SirenVolume(), 100);
 
     synth.SetSiren(false);
     for (int i = 1; i <= 9; ++i) {
         Fill(synth);
-        EXPECT_EQ(synth.SirenVolume(), 91 - 10 * i);
+        EXPECT_EQ(synth.SirenVolume(), 100 - 10 * i);
         EXPECT_TRUE(synth.IsSounding());
     }
     const Buffer tenth = Fill(synth);
@@ -114,11 +114,11 @@ TEST(AlertSynth, FollowsALoweredTargetAndFadesOutInTenBuffers) {
     Fill(synth);
     EXPECT_EQ(synth.SirenVolume(), 31);
 
-    // A lowered target pulls the siren down, stopping within one step of it.
+    // A lowered target pulls the siren down onto it.
     synth.SetVolume(5);
     for (int i = 0; i < 5; ++i)
         Fill(synth);
-    EXPECT_EQ(synth.SirenVolume(), 11);
+    EXPECT_EQ(synth.SirenVolume(), 5);
 }
 
 TEST(AlertSynth, ChirpReplacesTheSirenThenTheSirenCarriesOn) {
@@ -127,7 +127,7 @@ TEST(AlertSynth, ChirpReplacesTheSirenThenTheSirenCarriesOn) {
     for (int i = 0; i < 6; ++i)
         Fill(synth);
     const Buffer before = Fill(synth);
-    const int sirenAt = SirenOffset(before, 51);
+    const int sirenAt = SirenOffset(before, 55);
     ASSERT_GE(sirenAt, 0);
 
     synth.PlayChirp();
@@ -142,7 +142,7 @@ TEST(AlertSynth, ChirpReplacesTheSirenThenTheSirenCarriesOn) {
     for (size_t k = CAlertTables::kChirpLength; k < out.size(); ++k) {
         const int index = (sirenAt + kN + static_cast<int>(k) - CAlertTables::kChirpLength) %
                           CAlertTables::kSirenLength;
-        ASSERT_EQ(out[k], t.siren[index] * 51) << k;
+        ASSERT_EQ(out[k], t.siren[index] * 55) << k;
     }
 }
 
