@@ -396,9 +396,11 @@ bool CSMTPConnection::SendMail(const CMailMessage& message) {
     });
     if (m_transcript)
         m_transcript("C: (the message, " + std::to_string(bytes) + " bytes)");
-    if (!sent)
+    if (!sent) {
+        m_lastCode = 0; // the 354 is not the server's word on the message: worth retrying
         return Fail("connection to " + m_serverName +
                     " lost while sending the message: " + MailErrorText(GetMailLastError()));
+    }
     if (!Command("\r\n.\r\n", 250, Step::EndOfData, "."))
         return m_lastCode == 0 ? false
                                : Fail("the server refused the message: " + Shown(m_lastResponse));
