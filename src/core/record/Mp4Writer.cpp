@@ -3,6 +3,7 @@
 #include "app/EventLog.h"
 #include "app/MessageSink.h"
 #include "frame/FrameImage.h"
+#include "record/MovieFile.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -112,12 +113,16 @@ bool CMp4Writer::PrepareFrame() {
     return true;
 }
 
-bool CMp4Writer::AddFrame(const CFrameImage& frame, int64_t captureMs) {
+bool CMp4Writer::Ready(int width, int height) {
     if (!m_open)
         return false;
-    if (!m_started && !Begin(frame.width, frame.height))
+    if (!m_started && !Begin(width, height))
         return false;
-    if (!PrepareFrame())
+    return PrepareFrame();
+}
+
+bool CMp4Writer::AddFrame(const CFrameImage& frame, int64_t captureMs) {
+    if (!Ready(frame.width, frame.height))
         return false;
     // A picture of another size than the first is refused rather than read past its end.
     if (frame.width != m_width || frame.height != m_height ||
@@ -127,23 +132,11 @@ bool CMp4Writer::AddFrame(const CFrameImage& frame, int64_t captureMs) {
 }
 
 bool CMp4Writer::AddConverted(const CYuvFrame& frame, int64_t captureMs) {
-    if (!m_open)
+    if (!Ready(frame.width, frame.height))
         return false;
-    if (!m_started && !Begin(frame.width, frame.height))
-        return false;
-    if (!PrepareFrame())
-        return false;
-    if (frame.width != m_width || frame.height != m_height ||
-        frame.planes.size() != CYuvFrame::Size(m_width, m_height))
+    if (!frame.Fits(m_width, m_height))
         return Fail("Unable to Write Frame");
-    const uint8_t* planes[3] = {frame.Y(), frame.U(), frame.V()};
-    for (int p = 0; p < 3; ++p) {
-        const int w = p == 0 ? m_width : m_width / 2;
-        const int h = p == 0 ? m_height : m_height / 2;
-        for (int y = 0; y < h; ++y)
-            std::memcpy(m_frame->data[p] + static_cast<ptrdiff_t>(y) * m_frame->linesize[p],
-                        planes[p] + static_cast<size_t>(y) * w, static_cast<size_t>(w));
-    }
+    frame.CopyInto(m_frame->data, m_frame->linesize);
     return Encode(captureMs);
 }
 
@@ -221,23 +214,13 @@ void CMp4Writer::Close() {
             failed = !WritePending(m_pending->pts + last) || failed;
         failed = av_write_trailer(m_format) < 0 || failed;
     }
-    if (m_started) {
-        failed = avio_closep(&m_format->pb) < 0 || failed;
-        if (m_framesInFile == 0)
-            std::remove(m_path.c_str());
-    }
+    if (m_started)
+        failed = !movie_file::Close(m_format, m_path, m_framesInFile) || failed;
     m_started = false;
     m_writing = false;
     m_open = false;
     ReleaseAll();
-    if (failed && m_errorText.empty()) {
-        m_errorText = "Unable to Write Frame";
-        ErrorMessageBox(m_errorText);
-    }
-    if (m_announced) {
-        m_announced = false;
-        LogEvent("movie: end " + m_path + " " + std::to_string(m_framesInFile));
-    }
+    movie_file::ReportEnd(failed, m_errorText, m_announced, m_path, m_framesInFile);
 }
 
 void CMp4Writer::ReleaseAll() {

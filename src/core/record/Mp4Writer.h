@@ -45,6 +45,8 @@ public:
 private:
     bool Begin(int width, int height);
     bool PrepareFrame();
+    // Creates the file with the first frame and makes the encoder's frame writable.
+    bool Ready(int width, int height);
     bool Encode(int64_t captureMs);
     bool Drain();
     bool WritePending(int64_t nextPts);

@@ -3,6 +3,7 @@
 #include "app/EventLog.h"
 #include "app/MessageSink.h"
 #include "frame/FrameImage.h"
+#include "record/MovieFile.h"
 #include "record/YuvFrame.h"
 
 extern "C" {
@@ -109,26 +110,17 @@ bool CWmvWriter::AddConverted(const CYuvFrame& frame, int64_t) {
     if (m_state == kClosed)
         return false;
     if (m_state == kOpened) {
-        const bool wellFormed = frame.width > 0 && frame.height > 0 &&
-                                frame.planes.size() == CYuvFrame::Size(frame.width, frame.height);
+        const bool wellFormed =
+            frame.width > 0 && frame.height > 0 && frame.Fits(frame.width, frame.height);
         if (!SetUpInput(frame.width, frame.height, wellFormed))
             return false;
         m_state = kWriting;
     }
     if (!PrepareFrame())
         return false;
-    const bool ok = frame.width == m_width && frame.height == m_height &&
-                    frame.planes.size() == CYuvFrame::Size(m_width, m_height);
-    if (ok) {
-        const uint8_t* planes[3] = {frame.Y(), frame.U(), frame.V()};
-        for (int p = 0; p < 3; ++p) {
-            const int w = p == 0 ? m_width : m_width / 2;
-            const int h = p == 0 ? m_height : m_height / 2;
-            for (int y = 0; y < h; ++y)
-                std::memcpy(m_frame->data[p] + static_cast<ptrdiff_t>(y) * m_frame->linesize[p],
-                            planes[p] + static_cast<size_t>(y) * w, static_cast<size_t>(w));
-        }
-    }
+    const bool ok = frame.Fits(m_width, m_height);
+    if (ok)
+        frame.CopyInto(m_frame->data, m_frame->linesize);
     return EncodeFrame(ok);
 }
 
@@ -268,26 +260,12 @@ void CWmvWriter::Close() {
             failed = !DrainPackets();
         failed = av_write_trailer(m_format) < 0 || failed;
     }
-    if (m_fileCreated) {
-        // The muxer holds a good part of a short movie in memory, so a full
-        // disk often shows only when the file is completed and closed.
-        failed = avio_closep(&m_format->pb) < 0 || failed;
-        // A file without a single frame is one that players reject.
-        if (m_framesInFile == 0)
-            std::remove(m_path.c_str());
-    }
+    if (m_fileCreated)
+        failed = !movie_file::Close(m_format, m_path, m_framesInFile) || failed;
     m_fileCreated = false;
     m_state = kClosed;
     ReleaseAll();
-    // Said once: a failure that already closed the writer has been reported.
-    if (failed && m_errorText.empty()) {
-        m_errorText = "Unable to Write Frame";
-        ErrorMessageBox(m_errorText);
-    }
-    if (m_announced) {
-        m_announced = false;
-        LogEvent("movie: end " + m_path + " " + std::to_string(m_framesInFile));
-    }
+    movie_file::ReportEnd(failed, m_errorText, m_announced, m_path, m_framesInFile);
 }
 
 void CWmvWriter::ReleaseAll() {

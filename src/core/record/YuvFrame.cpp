@@ -2,8 +2,21 @@
 
 #include "frame/FrameImage.h"
 
+#include <cstring>
+
 extern "C" {
 #include <libswscale/swscale.h>
+}
+
+void CYuvFrame::CopyInto(uint8_t* const dst[3], const int strides[3]) const {
+    const uint8_t* src[3] = {Y(), U(), V()};
+    for (int p = 0; p < 3; ++p) {
+        const int w = p == 0 ? width : width / 2;
+        const int h = p == 0 ? height : height / 2;
+        for (int y = 0; y < h; ++y)
+            std::memcpy(dst[p] + static_cast<ptrdiff_t>(y) * strides[p],
+                        src[p] + static_cast<size_t>(y) * w, static_cast<size_t>(w));
+    }
 }
 
 CYuvConverter::~CYuvConverter() {

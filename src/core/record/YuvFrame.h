@@ -21,6 +21,12 @@ struct CYuvFrame {
     const uint8_t* Y() const { return planes.data(); }
     const uint8_t* U() const { return Y() + static_cast<size_t>(width) * height; }
     const uint8_t* V() const { return U() + static_cast<size_t>(width / 2) * (height / 2); }
+    // Holds a whole picture of this size.
+    bool Fits(int w, int h) const {
+        return width == w && height == h && planes.size() == Size(w, h);
+    }
+    // Copies the planes into an encoder's frame, whose rows may be padded.
+    void CopyInto(uint8_t* const dst[3], const int strides[3]) const;
 };
 
 // The conversion from the recorders' 32-bit picture, kept between frames so a
