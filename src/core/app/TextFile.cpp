@@ -55,21 +55,6 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
-bool WriteAllAt(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n =
-            ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // The file a chain of symbolic links ends in (which need not exist yet), so that
 // a linked file is updated where it lives instead of being replaced by a copy.
 std::string FollowLinks(std::string path) {
@@ -170,8 +155,9 @@ size_t CTextFile::WriteText(const std::string& text, bool showErrors) const {
         if (existing.Get() < 0 || (err != EACCES && err != EPERM && err != EROFS))
             return fail(err);
         // No room for a temporary beside the file (a folder the user may not
-        // write): the only way left is to rewrite the file itself.
-        if (!WriteAllAt(existing.Get(), text) ||
+        // write): the only way left is to rewrite the file itself, from its
+        // start, where the fresh descriptor stands.
+        if (!WriteAll(existing.Get(), text) ||
             ::ftruncate(existing.Get(), static_cast<off_t>(text.size())) != 0 ||
             ::fsync(existing.Get()) != 0 || ::close(existing.Release()) != 0)
             return fail(errno);
