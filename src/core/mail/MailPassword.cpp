@@ -60,26 +60,6 @@ std::vector<std::string> FileLines(const std::string& path) {
     return lines;
 }
 
-std::string Base64Decode(const std::string& text) {
-    static const std::string alphabet =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    unsigned value = 0;
-    int bits = 0;
-    for (const char c : text) {
-        const size_t index = alphabet.find(c);
-        if (index == std::string::npos)
-            break;
-        value = (value << 6) | static_cast<unsigned>(index);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out += static_cast<char>((value >> bits) & 0xff);
-        }
-    }
-    return out;
-}
-
 bool StoreInFile(const std::string& home, const std::string& key, const std::string& password) {
     const std::string path = FilePath(home);
     std::string text;
@@ -170,7 +150,7 @@ std::string Load(const std::string& homeFolder, const std::string& server,
     const std::string key = Key(server, user) + " ";
     for (const std::string& line : FileLines(FilePath(homeFolder))) {
         if (line.starts_with(key))
-            return Base64Decode(line.substr(key.size()));
+            return mail_text::FromBase64(line.substr(key.size()));
     }
     return {};
 }

@@ -109,6 +109,26 @@ std::string QuotedPrintable(std::string_view text) {
     }
 }
 
+std::string FromBase64(std::string_view text) {
+    static const std::string alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    unsigned value = 0;
+    int bits = 0;
+    for (const char c : text) {
+        const size_t index = alphabet.find(c);
+        if (index == std::string::npos)
+            break;
+        value = (value << 6) | static_cast<unsigned>(index);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out += static_cast<char>((value >> bits) & 0xff);
+        }
+    }
+    return out;
+}
+
 std::string Base64(std::string_view data) {
     std::string out;
     out.reserve((data.size() + 2) / 3 * 4);

@@ -23,8 +23,10 @@ size_t LongestLine(std::string_view text);
 // CR LF kept as hard line breaks.
 std::string QuotedPrintable(std::string_view text);
 
-// Plain base64 without line breaks.
+// Plain base64 without line breaks, and back (decoding stops at the first
+// character that is not of the alphabet, padding included).
 std::string Base64(std::string_view data);
+std::string FromBase64(std::string_view text);
 
 // The header value as it must be written: 7-bit text unchanged, anything else
 // as RFC 2047 "B" encoded words in UTF-8 (never splitting a character), folded
