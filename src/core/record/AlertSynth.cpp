@@ -40,6 +40,11 @@ bool CAlertSynth::IsSounding() const {
     return SirenVolume() > 0;
 }
 
+bool CAlertSynth::IsQuiet() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_sirenOn && m_sirenVolume <= 0 && m_chirpPos >= CAlertTables::kChirpLength;
+}
+
 int CAlertSynth::SirenVolume() const {
     const std::lock_guard<std::mutex> lock(m_mutex);
     return m_sirenVolume;

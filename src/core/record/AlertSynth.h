@@ -18,6 +18,8 @@ public:
     void SetSiren(bool on);
     void PlayChirp();
     bool IsSounding() const;
+    // Nothing to play: the siren is off and faded out, and no chirp is left.
+    bool IsQuiet() const;
     int SirenVolume() const;
 
     // Moves the siren volume one step, then fills kBufferSamples samples.

@@ -27,6 +27,8 @@ bool CWavePlayer::Open() {
     m_playOffset = 0;
     m_queued.store(0);
     m_buffersFilled.store(0);
+    m_paused = true;
+    m_silentFilled = 0;
 
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         Fail();
@@ -49,8 +51,8 @@ bool CWavePlayer::Open() {
     }
     m_audioStarted = true;
     m_stopRequest.store(false);
+    // The device stays paused until a siren or chirp is wanted.
     m_worker = std::thread(&CWavePlayer::WorkerLoop, this);
-    SDL_PauseAudioDevice(m_device, 0);
     return true;
 }
 
@@ -67,17 +69,46 @@ void CWavePlayer::SetSiren(bool on) {
         Open();
     m_sirenWanted = on;
     m_synth.SetSiren(on);
+    if (on)
+        Resume();
 }
 
 void CWavePlayer::PlayChirp() {
     if (!IsOpen())
         Open();
     m_synth.PlayChirp();
+    Resume();
+}
+
+bool CWavePlayer::IsPaused() const {
+    const std::lock_guard<std::mutex> lock(m_pauseMutex);
+    return m_paused;
+}
+
+void CWavePlayer::Resume() {
+    if (!IsOpen())
+        return;
+    const std::lock_guard<std::mutex> lock(m_pauseMutex);
+    m_silentFilled = 0; // what the worker counted before the switch may have sound now
+    if (!m_paused)
+        return;
+    // The callback does not run while the device is paused, so its side of
+    // the ring can be reset here.
+    m_queued.store(0, std::memory_order_release);
+    m_playBuffer = m_nextBuffer;
+    m_playOffset = 0;
+    m_paused = false;
+    SDL_PauseAudioDevice(m_device, 0);
+    m_wake.notify_one();
 }
 
 void CWavePlayer::Close() {
     if (m_worker.joinable()) {
-        m_stopRequest.store(true);
+        {
+            const std::lock_guard<std::mutex> lock(m_pauseMutex);
+            m_stopRequest.store(true);
+        }
+        m_wake.notify_one();
         m_worker.join();
     }
     if (m_device != 0) {
@@ -91,14 +122,29 @@ void CWavePlayer::Close() {
 }
 
 void CWavePlayer::WorkerLoop() {
+    std::unique_lock<std::mutex> lock(m_pauseMutex);
     while (!m_stopRequest.load()) {
+        if (m_paused) {
+            m_wake.wait(lock, [this] { return m_stopRequest.load() || !m_paused; });
+            continue;
+        }
         while (m_queued.load(std::memory_order_acquire) < kBufferCount) {
+            m_silentFilled = m_synth.IsQuiet() ? m_silentFilled + 1 : 0;
             m_synth.Fill(m_buffers[m_nextBuffer].data());
             m_nextBuffer = (m_nextBuffer + 1) % kBufferCount;
             m_queued.fetch_add(1, std::memory_order_release);
             m_buffersFilled.fetch_add(1);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (m_silentFilled >= kBufferCount) {
+            // Everything queued is silence: the last sound has been played.
+            SDL_PauseAudioDevice(m_device, 1);
+            m_paused = true;
+            continue;
+        }
+        // The callback wakes the worker as it hands a buffer back; the timeout
+        // only covers a wake-up that came between the check and the wait (the
+        // ring holds 250 ms, so a late refill is never heard).
+        m_wake.wait_for(lock, std::chrono::milliseconds(50));
     }
 }
 
@@ -124,6 +170,7 @@ void CWavePlayer::Play(uint8_t* stream, int len) {
             m_playOffset = 0;
             m_playBuffer = (m_playBuffer + 1) % kBufferCount;
             m_queued.fetch_sub(1, std::memory_order_release);
+            m_wake.notify_one();
         }
     }
 }

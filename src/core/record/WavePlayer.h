@@ -4,13 +4,16 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 
-// The program's only sound source: streams 44100 Hz mono 16-bit audio to the
-// default output from start to exit, silence when nothing sounds. A worker
-// keeps at most five 50 ms buffers queued; the audio device's callback plays
-// them in order and hands each one back when it is done.
+// The program's only sound source: 44100 Hz mono 16-bit audio to the default
+// output, opened at start. A worker keeps at most five 50 ms buffers queued;
+// the audio device's callback plays them in order and hands each one back when
+// it is done. Silence costs nothing: once all that is queued is silent, the
+// device is paused and the worker sleeps until a siren or chirp is wanted.
 class CWavePlayer : public IAlertSound {
 public:
     static constexpr int kBufferCount = 5;
@@ -41,12 +44,17 @@ public:
 
     // Buffers filled since Open (the device plays them up to five behind).
     uint64_t BuffersFilled() const { return m_buffersFilled.load(); }
+    // True while the device is paused because nothing sounds.
+    bool IsPaused() const;
 
 private:
     static void AudioCallback(void* self, uint8_t* stream, int len);
     void Play(uint8_t* stream, int len);
     void WorkerLoop();
     void Fail();
+    // A switch was made: a paused device starts again with an empty ring, so
+    // the sound starts with the next buffer rather than after queued silence.
+    void Resume();
 
     CAlertSynth m_synth;
     std::thread m_worker;
@@ -65,4 +73,12 @@ private:
     size_t m_playOffset = 0; // bytes of m_playBuffer already played; callback only
     std::atomic<int> m_queued{0};
     std::atomic<uint64_t> m_buffersFilled{0};
+
+    // Pausing: the worker fills and decides under m_pauseMutex, and a switch
+    // resumes under it, so a siren switched on while the worker pauses is
+    // never lost. The callback never takes it (SDL holds its device lock then).
+    mutable std::mutex m_pauseMutex;
+    std::condition_variable m_wake;
+    bool m_paused = true;   // devices open paused
+    int m_silentFilled = 0; // consecutive silent buffers filled
 };
