@@ -1,5 +1,6 @@
 // The surveillance program without windows: the same application objects and
-// loop, driven by a 5 ms tick, ended by SIGINT/SIGTERM or --run-for.
+// loop, woken only when a step, the status line or a close is due, ended by
+// SIGINT/SIGTERM or --run-for.
 #include "HeadlessSinks.h"
 
 #include "app/AppSettings.h"
@@ -13,6 +14,7 @@
 #include "video/SurveillanceController.h"
 #include "video/capture/CaptureGraph.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -110,7 +112,14 @@ int main(int argc, char** argv) {
         }
         if (app.MainTick(clock))
             break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        // Sleep until the next work; at most 100 ms, so a stop signal (which
+        // does not cut the sleep short) is seen soon enough.
+        const int64_t now = clock.SteadyMs();
+        int64_t wake = std::min(app.NextTickDueMs(clock), nextStatus);
+        if (runFor >= 0)
+            wake = std::min(wake, started + static_cast<int64_t>(runFor * 1000));
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::clamp<int64_t>(wake - now, 1, 100)));
     }
     updateStatus();
     app.DestroyAll();

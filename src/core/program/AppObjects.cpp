@@ -1,5 +1,7 @@
 #include "program/AppObjects.h"
 
+#include <algorithm>
+
 #include "app/AppSettings.h"
 #include "app/Clock.h"
 #include "app/CommandLine.h"
@@ -95,6 +97,14 @@ bool CAppObjects::MainTick(const IClock& clock) {
     if (m_pController)
         m_pController->OnSurveillanceTick();
     return false;
+}
+
+int64_t CAppObjects::NextTickDueMs(const IClock& clock) const {
+    constexpr int64_t kPollMs = 5; // the close and the dialog bracket poll at the described rate
+    const int64_t now = clock.SteadyMs();
+    if (!m_pController || m_bCloseRequested || ModalOpen())
+        return now + kPollMs;
+    return std::max(now, m_pController->NextStepDueMs());
 }
 
 bool CAppObjects::DeferredCloseTick(const IClock& clock) {

@@ -62,6 +62,9 @@ public:
     // surveillance step unless a modal dialog is up or a close is pending, and
     // carries out a requested close. True when the main window should end now.
     bool MainTick(const IClock& clock);
+    // When MainTick next has work: the next step's deadline, or soon while a
+    // close or a dialog needs the tick's polling.
+    int64_t NextTickDueMs(const IClock& clock) const;
 
     // One tick of a requested close; true when the main window should end now.
     // Writes the settings and starts the program again when a restart was asked.

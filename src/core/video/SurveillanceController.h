@@ -49,6 +49,9 @@ public:
     // are 1000 / MOTION_FPS ms apart while watching and 1000 / CAPTURE_FPS ms
     // while recording, on average exactly, so movies play at real speed.
     void OnSurveillanceTick();
+    // The steady-clock millisecond at which the next step is due, so a caller
+    // can sleep until then instead of polling.
+    int64_t NextStepDueMs() const { return (m_nextStepUs + 999) / 1000; }
     // Re-arm: clears the detector's marks, stops an open movie (no mail),
     // silences the siren and restarts the countdown from MOTION_WRM.
     void ResetDetection();
