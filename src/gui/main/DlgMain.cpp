@@ -13,6 +13,7 @@
 #include "widgets/SkinButton.h"
 
 #include "app/AppSettings.h"
+#include "app/Clock.h"
 #include "app/CommandLine.h"
 #include "app/ProgramVersion.h"
 #include "program/AppObjects.h"
@@ -27,6 +28,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
+#include <algorithm>
 
 using namespace main_layout;
 
@@ -234,8 +236,19 @@ void DLG_Main::Tick() {
     // A program on its way out must not answer a new start (it may be its own restart).
     if (m_app.m_bCloseRequested && m_startSignal)
         m_startSignal->Stop();
-    if (m_app.MainTick(m_clock))
+    if (m_app.MainTick(m_clock)) {
         EndDialog();
+        return;
+    }
+    // Wake only for work: the next step, or the described fast tick while the
+    // tray's bring-to-front pulse runs; at most 100 ms, so a stop signal is
+    // seen soon.
+    int interval = kTickMs;
+    if (!m_tray || m_tray->RaiseCount() <= 0)
+        interval = static_cast<int>(
+            std::clamp<int64_t>(m_app.NextTickDueMs(m_clock) - m_clock.SteadyMs(), 1, 100));
+    if (interval != m_timer.interval())
+        m_timer.start(interval);
 }
 
 void DLG_Main::EndDialog() {

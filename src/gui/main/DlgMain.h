@@ -23,9 +23,10 @@ class QEventLoop;
 
 // The program's main window: four skinned buttons, the status panel, the
 // window-shade button and the live video. Its initialisation creates the
-// window-bound objects; its 5 ms tick drives the whole program and carries out
-// the deferred close. The application objects must exist (CreateAll) first;
-// the window-bound objects are its children and end with it.
+// window-bound objects; its tick drives the whole program and carries out the
+// deferred close. The tick comes when a step is due (every 5 ms while a close,
+// a dialog or the tray's pulse needs polling). The application objects must exist (CreateAll)
+// first; the window-bound objects are its children and end with it.
 class DLG_Main : public QDialog {
     Q_OBJECT
 public:
