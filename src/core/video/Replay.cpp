@@ -63,6 +63,23 @@ private:
     const CReplayClock& m_clock;
 };
 
+// The detector's own event lines would come without the clip's time; the
+// summary counts the lighting changes instead.
+class CReplayEventFilter : public IEventLog {
+public:
+    CReplayEventFilter() : m_next(SetEventLog(this)) {}
+    ~CReplayEventFilter() override { SetEventLog(m_next); }
+    CReplayEventFilter(const CReplayEventFilter&) = delete;
+    CReplayEventFilter& operator=(const CReplayEventFilter&) = delete;
+    void Event(const std::string& line) override {
+        if (line.rfind("detect: ", 0) != 0 && m_next)
+            m_next->Event(line);
+    }
+
+private:
+    IEventLog* m_next;
+};
+
 std::string Seconds(double s) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", s);
@@ -138,7 +155,11 @@ int RunReplay(const std::string& clip, const std::string& homeFolder) {
     const CTagParser parser(false);
     CAppSettings settings(parser, homeFolder, "", true);
     const auto began = std::chrono::steady_clock::now();
-    const CReplayResult result = ReplayClip(clip, settings);
+    CReplayResult result;
+    {
+        const CReplayEventFilter filter;
+        result = ReplayClip(clip, settings);
+    }
     if (!result.opened) {
         LogEvent("replay: cannot read " + clip);
         return 1;

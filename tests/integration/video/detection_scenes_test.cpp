@@ -79,24 +79,37 @@ TEST_F(DetectionScenes, RecommendedSettingsCaptureWhatIsWantedAndNothingElse) {
 }
 
 TEST_F(DetectionScenes, HeadlessReplayPrintsEachCaptureAndWritesNothing) {
+    struct Run {
+        const char* scene;
+        const char* settings;
+        const char* output; // a regular expression
+    };
+    const Run runs[] = {
+        // The person walks in after 1 s and is out of the picture after about 5 s.
+        {"person_walks", "CAPTURE_MIN_S=1\nEMAIL_ENA=1\nCAPTURE_JPG=1\n",
+         "replay: capture 1\\.[0-9]{2}\u2013[4-6]\\.[0-9]{2} passes [0-9]+ peak-blocks [0-9]+\n"
+         "replay: 1 captures, [0-9]+ passes, [0-9]+ with motion, 0 lighting changes, "
+         "5\\.95 s of clip in [0-9.]+ s\n"},
+        // The lamp is one lighting change, counted but not printed on its own.
+        {"light_on", "DETECT_LIGHT_PCT=40\n",
+         "replay: 0 captures, [0-9]+ passes, 0 with motion, 1 lighting changes, "
+         "5\\.95 s of clip in [0-9.]+ s\n"},
+    };
+    for (const Run& r : runs) {
+        SCOPED_TRACE(r.scene);
+        CTempDir home;
+        WriteFileBytes(home.File("oculon.ini"), r.settings);
+        const CommandResult run = RunCommand(std::string(OCULON_HEADLESS_EXE) + " --replay " +
+                                             Clip(r.scene) + " --home " + home.Path());
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_TRUE(std::regex_match(run.output, std::regex(r.output))) << run.output;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.Path()),
+                                std::filesystem::directory_iterator{}),
+                  1)
+            << "no movie, still or settings beside oculon.ini";
+        EXPECT_EQ(ReadFileBytes(home.File("oculon.ini")), r.settings);
+    }
     CTempDir home;
-    WriteFileBytes(home.File("oculon.ini"), "CAPTURE_MIN_S=1\nEMAIL_ENA=1\nCAPTURE_JPG=1\n");
-    const CommandResult run = RunCommand(std::string(OCULON_HEADLESS_EXE) + " --replay " +
-                                         Clip("person_walks") + " --home " + home.Path());
-    EXPECT_EQ(run.exitCode, 0);
-    // The person walks in after 1 s and is out of the picture after about 5 s.
-    const std::regex lines("replay: capture (1\\.[0-9]{2})\u2013([4-6]\\.[0-9]{2}) passes "
-                           "([0-9]+) peak-blocks ([0-9]+)\n"
-                           "replay: 1 captures, [0-9]+ passes, [0-9]+ with motion, 0 lighting "
-                           "changes, 5\\.95 s of clip in [0-9.]+ s\n");
-    EXPECT_TRUE(std::regex_match(run.output, lines)) << run.output;
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home.Path()),
-                            std::filesystem::directory_iterator{}),
-              1)
-        << "no movie, still or settings beside oculon.ini";
-    EXPECT_EQ(ReadFileBytes(home.File("oculon.ini")),
-              "CAPTURE_MIN_S=1\nEMAIL_ENA=1\nCAPTURE_JPG=1\n");
-
     const CommandResult missing = RunCommand(std::string(OCULON_HEADLESS_EXE) + " --replay " +
                                              home.File("none.mp4") + " --home " + home.Path());
     EXPECT_EQ(missing.exitCode, 1);
