@@ -10,6 +10,7 @@
 #include "app/PrivateFiles.h"
 #include "program/AppObjects.h"
 #include "program/Restart.h"
+#include "video/Replay.h"
 #include "video/StatusText.h"
 #include "video/SurveillanceController.h"
 #include "video/capture/CaptureGraph.h"
@@ -33,7 +34,8 @@ void OnStopSignal(int) {
 }
 
 void Usage() {
-    std::fputs("usage: oculon-headless [--home DIR] [--run-for SECONDS] [--list-devices]\n",
+    std::fputs("usage: oculon-headless [--home DIR] [--run-for SECONDS] [--list-devices]\n"
+               "       oculon-headless --replay CLIP [--home DIR]\n",
                stderr);
 }
 
@@ -43,6 +45,7 @@ int main(int argc, char** argv) {
     KeepNewFilesPrivate();
     double runFor = -1;
     bool listDevices = false;
+    std::string replayClip;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--home" && i + 1 < argc) {
@@ -56,6 +59,8 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--list-devices") {
             listDevices = true;
+        } else if (arg == "--replay" && i + 1 < argc) {
+            replayClip = argv[++i];
         } else {
             Usage();
             return 2;
@@ -75,6 +80,9 @@ int main(int argc, char** argv) {
             std::printf("%s\n", graph.GetDeviceInfo(i)->DisplayName().c_str());
         return 0;
     }
+
+    if (!replayClip.empty())
+        return RunReplay(replayClip, ResolveHomeFolder());
 
     InstallStopSignals(OnStopSignal);
 

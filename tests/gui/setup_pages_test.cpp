@@ -14,8 +14,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
+#include <QTimer>
 #include <QToolButton>
+
+#include <functional>
 
 namespace {
 
@@ -232,6 +237,38 @@ TEST_F(PagesTest, RecordingPageStoresItsSettingsWithinTheirLimits) {
     EXPECT_EQ(settings->ARCHIVE_MAX_DAYS, 30);
     EXPECT_EQ(settings->ARCHIVE_MAX_GB, 0);
     EXPECT_EQ(settings->ARCHIVE_MIN_FREE_GB, 2);
+}
+
+TEST_F(PagesTest, FalseAlarmFiltersAreEditedInTheirDialogAndSavedWithThePage) {
+    settings->DETECT_MIN_BLOCKS = 5;
+    auto dialog = MakeDialog(1);
+    DLG_SetupMotion* page = dialog->MotionPage();
+    // Opens the filters from the page, edits them and leaves with OK or Cancel.
+    auto edit = [&](const std::function<void(CDlgFalseAlarms&)>& change, bool ok) {
+        QTimer::singleShot(0, [&] {
+            auto* filters = qobject_cast<CDlgFalseAlarms*>(QApplication::activeModalWidget());
+            ASSERT_NE(filters, nullptr);
+            change(*filters);
+            ok ? filters->accept() : filters->reject();
+        });
+        page->ControlAs<QPushButton>(DLG_SetupMotion::kIdFalseAlarms)->click();
+    };
+    edit([](CDlgFalseAlarms& d) { d.Passes()->setValue(3); }, false);
+    EXPECT_EQ(page->HeldFilters(), (CFalseAlarmFilters{0, 0, 1, 5, 0})) << "Cancel keeps them";
+    edit(
+        [](CDlgFalseAlarms& d) {
+            EXPECT_FALSE(d.LightPercent()->isEnabled()) << "the share waits for its tick";
+            d.findChild<QPushButton*>(QStringLiteral("recommended"))->click();
+            d.Blocks()->setValue(12);
+        },
+        true);
+    EXPECT_EQ(page->HeldFilters(), (CFalseAlarmFilters{40, 1, 2, 12, 1}));
+    dialog->OkButton()->click();
+    EXPECT_EQ(settings->DETECT_LIGHT_PCT, 40);
+    EXPECT_EQ(settings->DETECT_BRIGHT_COMP, 1);
+    EXPECT_EQ(settings->DETECT_MIN_PASSES, 2);
+    EXPECT_EQ(settings->DETECT_MIN_BLOCKS, 12);
+    EXPECT_EQ(settings->DETECT_BLOCKS_TOUCH, 1);
 }
 
 TEST_F(PagesTest, SixteenBitDesktopDisablesTheOpacityButKeepsIt) {

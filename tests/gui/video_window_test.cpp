@@ -8,7 +8,13 @@
 #include "main/VideoWnd.h"
 #include "widgets/OffscreenDC.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QPaintEvent>
+
+#include <array>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -208,4 +214,36 @@ TEST(OffscreenDC, EmptyPaintLeavesTheBackgroundAndTheClipLimitsThePicture) {
     EXPECT_EQ(probe.pictureSize, QSize(30, 25));
     EXPECT_EQ(shot.pixel(25, 15), qRgb(255, 0, 0));
     EXPECT_EQ(shot.pixel(60, 50), qRgb(0, 0, 0)); // outside the box: untouched
+}
+
+TEST_F(VideoWindowTest, HeatMapTintsEachBlockByItsChangeAgainstTheThreshold) {
+    CControllerTestAccess::SetArmCountdown(*controller, 0);
+    settings->MOTION_SHO = 0;
+    settings->MOTION_THR = 100;
+    // One detector pass over two frames: block (10, 5) changes by twice the
+    // threshold, block (20, 10) by half of it (summed means of three channels).
+    std::vector<uint8_t> px(320 * 240 * 4, 0x30);
+    auto block = [&](int col, int rowFromTop, uint8_t level) {
+        for (int y = 0; y < 8; ++y)
+            std::memset(px.data() + ((29 - rowFromTop) * 8 + y) * 1280 + col * 32, level, 32);
+    };
+    std::array<uint8_t, CMotionDetector::kCells> cells{};
+    bool first = true;
+    CMotionDetector& detector = CControllerTestAccess::Detector(*controller);
+    detector.Pass(px.data(), 32, {}, 100, cells.data(), first);
+    block(10, 5, 0x30 + 67);
+    block(20, 10, 0x30 + 17);
+    detector.Pass(px.data(), 32, {}, 100, cells.data(), first);
+
+    EXPECT_EQ(Paint(QSize(320, 240)).pixel(84, 44), qRgb(0x30, 0x30, 0x30)) << "off at first";
+    QKeyEvent h(QEvent::KeyPress, Qt::Key_H, Qt::NoModifier, "h");
+    QApplication::sendEvent(video.get(), &h);
+    ASSERT_TRUE(video->HeatMap());
+    const QImage shot = Paint(QSize(640, 480));
+    const QRgb over = shot.pixel(2 * 84, 2 * 44), under = shot.pixel(2 * 164, 2 * 84);
+    EXPECT_GT(qRed(over), 0x90);
+    EXPECT_LT(qGreen(over), 0x30) << "over the threshold: red";
+    EXPECT_GT(qGreen(under), 0x30) << "under it: a yellow tint";
+    EXPECT_LT(qRed(under), qRed(over));
+    EXPECT_EQ(shot.pixel(2, 2), qRgb(0x30, 0x30, 0x30)) << "unchanged blocks stay clear";
 }

@@ -12,6 +12,7 @@ struct CControllerTestAccess {
     static void SetMarker(CSurveillanceController& c, int cell, uint8_t age) {
         c.m_cells[static_cast<size_t>(cell)] = age;
     }
+    static CMotionDetector& Detector(CSurveillanceController& c) { return c.m_detector; }
     static void SetImage(CSurveillanceController& c, CFrameImage image) {
         c.m_image = std::move(image);
     }

@@ -60,5 +60,12 @@ inline std::string DefaultSettingsFile(const std::string& home) {
            "SMTP_SECURITY=0\n"
            "<SMTP_USER></SMTP_USER>\n"
            "SMTP_LOOPBACK_LOGIN=0\n"
-           "SMTP_SIZE_MB=20\n";
+           "SMTP_SIZE_MB=20\n"
+           "\n"
+           "[DETECTION]\n"
+           "DETECT_LIGHT_PCT=0\n"
+           "DETECT_BRIGHT_COMP=0\n"
+           "DETECT_MIN_PASSES=1\n"
+           "DETECT_MIN_BLOCKS=1\n"
+           "DETECT_BLOCKS_TOUCH=0\n";
 }

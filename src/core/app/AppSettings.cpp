@@ -49,6 +49,12 @@ const CIntKey kIntKeys[] = {
     {"ARCHIVE_MAX_DAYS=", &CAppSettings::ARCHIVE_MAX_DAYS, 0, 0, 36500},
     {"ARCHIVE_MAX_GB=", &CAppSettings::ARCHIVE_MAX_GB, 0, 0, 1000000},
     {"ARCHIVE_MIN_FREE_GB=", &CAppSettings::ARCHIVE_MIN_FREE_GB, 1, 0, 1000000},
+    // [DETECTION]
+    {"DETECT_LIGHT_PCT=", &CAppSettings::DETECT_LIGHT_PCT, 0, 0, 100},
+    {"DETECT_BRIGHT_COMP=", &CAppSettings::DETECT_BRIGHT_COMP, 0, 0, 1},
+    {"DETECT_MIN_PASSES=", &CAppSettings::DETECT_MIN_PASSES, 1, 1, 100},
+    {"DETECT_MIN_BLOCKS=", &CAppSettings::DETECT_MIN_BLOCKS, 1, 1, 1200},
+    {"DETECT_BLOCKS_TOUCH=", &CAppSettings::DETECT_BLOCKS_TOUCH, 0, 0, 1},
 };
 
 struct CStringKey {
@@ -71,16 +77,17 @@ const CStringKey kStringKeys[] = {
 } // namespace
 
 CAppSettings::CAppSettings(const CTagParser& parser, std::string homeFolder,
-                           std::string programPath)
+                           std::string programPath, bool readOnly)
     : m_programFolder(std::move(homeFolder)), m_programPath(std::move(programPath)),
-      m_parser(parser) {
+      m_parser(parser), m_readOnly(readOnly) {
     if (m_programFolder.empty() || m_programFolder.back() != '/')
         m_programFolder += '/';
     Load();
 }
 
 CAppSettings::~CAppSettings() {
-    Save();
+    if (!m_readOnly)
+        Save();
 }
 
 void CAppSettings::Load() {
@@ -106,7 +113,8 @@ void CAppSettings::Load() {
         this->*k.member = std::move(value);
     }
     LoadMailServer(text);
-    CreateFolder(CAPTURE_PTH);
+    if (!m_readOnly)
+        CreateFolder(CAPTURE_PTH);
 }
 
 std::string CAppSettings::FileText() const {
@@ -165,6 +173,13 @@ std::string CAppSettings::FileText() const {
     num("ARCHIVE_MAX_GB=", ARCHIVE_MAX_GB);
     num("ARCHIVE_MIN_FREE_GB=", ARCHIVE_MIN_FREE_GB);
     t += MailServerText();
+    line("");
+    line("[DETECTION]");
+    num("DETECT_LIGHT_PCT=", DETECT_LIGHT_PCT);
+    num("DETECT_BRIGHT_COMP=", DETECT_BRIGHT_COMP);
+    num("DETECT_MIN_PASSES=", DETECT_MIN_PASSES);
+    num("DETECT_MIN_BLOCKS=", DETECT_MIN_BLOCKS);
+    num("DETECT_BLOCKS_TOUCH=", DETECT_BLOCKS_TOUCH);
     return t;
 }
 

@@ -7,8 +7,10 @@ class CTagParser;
 // and are read and written directly by the rest of the program.
 class CAppSettings {
 public:
-    // Loads <homeFolder>/oculon.ini; homeFolder ends in "/".
-    CAppSettings(const CTagParser& parser, std::string homeFolder, std::string programPath);
+    // Loads <homeFolder>/oculon.ini; homeFolder ends in "/". A read-only
+    // record (a replay's) creates no archive folder and writes no file at its end.
+    CAppSettings(const CTagParser& parser, std::string homeFolder, std::string programPath,
+                 bool readOnly = false);
     // Writes the file.
     virtual ~CAppSettings();
 
@@ -77,7 +79,16 @@ public:
     void LoadMailServer(const std::string& text);
     std::string MailServerText() const;
 
+    // [DETECTION], after [MAIL SERVER]: false-alarm filters; the defaults keep
+    // the plain detector (any changed block is motion).
+    int DETECT_LIGHT_PCT = 0; // share of the region's blocks that makes a lighting change; 0 = off
+    int DETECT_BRIGHT_COMP = 0;  // compare blocks after removing the region's common change
+    int DETECT_MIN_PASSES = 1;   // consecutive motion passes before a capture starts
+    int DETECT_MIN_BLOCKS = 1;   // changed blocks a motion needs
+    int DETECT_BLOCKS_TOUCH = 0; // ... forming one group of touching blocks
+
 private:
     const CTagParser& m_parser;
+    bool m_readOnly = false;
     int m_readError = 0; // of the last Load; the file is then left alone
 };

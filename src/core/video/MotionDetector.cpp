@@ -3,6 +3,7 @@
 #include "app/AppSettings.h"
 #include "frame/FrameFormat.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -133,30 +134,68 @@ CMotionRegion CMotionRegion::FromSettings(const CAppSettings& s) {
     return region;
 }
 
-int CMotionDetector::CompareRow(int brow, const int32_t (*sums)[3], int32_t (*reference)[kCells],
-                                const CMotionRegion& region, int threshold, uint8_t* cells,
-                                bool firstPass) {
-    const int yb = 8 * brow;
-    const bool rowInside = yb <= region.yMax && yb >= region.yMin;
-    int count = 0;
+CDetectionFilters CDetectionFilters::FromSettings(const CAppSettings& s) {
+    CDetectionFilters f;
+    f.lightChangePercent = s.DETECT_LIGHT_PCT;
+    f.compensateBrightness = s.DETECT_BRIGHT_COMP != 0;
+    f.minBlocks = s.DETECT_MIN_BLOCKS;
+    f.blocksTouch = s.DETECT_BLOCKS_TOUCH != 0;
+    return f;
+}
+
+void CMotionDetector::StoreRow(int brow, const int32_t (*sums)[3], int32_t (*reference)[kCells]) {
     for (int col = 0; col < kColumns; ++col) {
         const int index = CellIndex(col, kRows - 1 - brow);
-        int32_t d = 0;
         for (int ch = 0; ch < 3; ++ch) {
-            d += std::abs(reference[ch][index] - sums[col][ch]);
+            m_delta[ch][index] = sums[col][ch] - reference[ch][index];
             reference[ch][index] = sums[col][ch];
         }
-        if (firstPass)
-            continue;
-        const int xb = 8 * col;
-        if (!rowInside || xb < region.xMin || xb > region.xMax) {
-            cells[index] = 0;
-        } else if (d / 64 > threshold) {
-            cells[index] = 8;
-            ++count;
-        }
     }
-    return count;
+}
+
+void CMotionDetector::CommonChange(const uint8_t* inside, int32_t (&offset)[3]) {
+    for (int ch = 0; ch < 3; ++ch) {
+        int n = 0;
+        for (int i = 0; i < kCells; ++i)
+            if (inside[i])
+                m_scratch[n++] = m_delta[ch][i];
+        offset[ch] = 0;
+        if (n == 0)
+            continue;
+        std::nth_element(m_scratch, m_scratch + n / 2, m_scratch + n);
+        offset[ch] = m_scratch[n / 2];
+    }
+}
+
+int CMotionDetector::LargestGroup() {
+    int largest = 0;
+    for (int start = 0; start < kCells; ++start) {
+        if (m_over[start] != 1)
+            continue;
+        // Depth-first over the group; m_scratch is the stack of cell indices.
+        int top = 0, size = 0;
+        m_scratch[top++] = start;
+        m_over[start] = 2;
+        while (top > 0) {
+            const int cell = m_scratch[--top];
+            ++size;
+            const int col = cell / kRows, row = cell % kRows;
+            for (int dc = -1; dc <= 1; ++dc)
+                for (int dr = -1; dr <= 1; ++dr) {
+                    const int c = col + dc, r = row + dr;
+                    if (c < 0 || c >= kColumns || r < 0 || r >= kRows)
+                        continue;
+                    const int next = CellIndex(c, r);
+                    if (m_over[next] == 1) {
+                        m_over[next] = 2;
+                        m_scratch[top++] = next;
+                    }
+                }
+        }
+        if (size > largest)
+            largest = size;
+    }
+    return largest;
 }
 
 int CMotionDetector::Pass(const uint8_t* pixels, int depth, const CMotionRegion& region,
@@ -166,13 +205,62 @@ int CMotionDetector::Pass(const uint8_t* pixels, int depth, const CMotionRegion&
     auto* const rowSums = sixteen ? motion_sums::Row16 : motion_sums::Row32;
     int32_t(*const reference)[kCells] = sixteen ? m_reference16 : m_reference32;
     int32_t sums[kColumns][3];
-    int count = 0;
     for (int brow = 0; brow < kRows; ++brow) {
         rowSums(pixels + brow * 8 * stride, sums);
-        count += CompareRow(brow, sums, reference, region, threshold, cells, firstPass);
+        StoreRow(brow, sums, reference);
     }
-    firstPass = false;
-    return count;
+    if (firstPass) {
+        firstPass = false;
+        return 0;
+    }
+
+    // A block is tested by its left and lower edge, y counted upward.
+    CPassSummary pass;
+    for (int col = 0; col < kColumns; ++col) {
+        const int xb = 8 * col;
+        for (int row = 0; row < kRows; ++row) {
+            const int yb = 8 * (kRows - 1 - row);
+            const bool in =
+                yb <= region.yMax && yb >= region.yMin && xb >= region.xMin && xb <= region.xMax;
+            m_inside[CellIndex(col, row)] = in ? 1 : 0;
+            pass.regionBlocks += in ? 1 : 0;
+        }
+    }
+    int32_t offset[3] = {0, 0, 0};
+    if (m_filters.compensateBrightness)
+        CommonChange(m_inside, offset);
+    for (int i = 0; i < kCells; ++i) {
+        m_over[i] = 0;
+        m_change[i] = 0;
+        if (!m_inside[i])
+            continue;
+        int32_t d = 0;
+        for (int ch = 0; ch < 3; ++ch)
+            d += std::abs(m_delta[ch][i] - offset[ch]);
+        m_change[i] = static_cast<int16_t>(d / 64);
+        if (d / 64 > threshold) {
+            m_over[i] = 1;
+            ++pass.changed;
+        }
+    }
+    pass.lightingChange = m_filters.lightChangePercent > 0 &&
+                          pass.changed * 100 > m_filters.lightChangePercent * pass.regionBlocks;
+    for (int i = 0; i < kCells; ++i) {
+        if (!m_inside[i])
+            cells[i] = 0;
+        else if (m_over[i] && !pass.lightingChange)
+            cells[i] = 8;
+    }
+    if (pass.lightingChange) {
+        firstPass = true;
+    } else {
+        if (m_filters.blocksTouch)
+            pass.largestGroup = LargestGroup();
+        const int size = m_filters.blocksTouch ? pass.largestGroup : pass.changed;
+        pass.motion = pass.changed > 0 && size >= m_filters.minBlocks;
+    }
+    m_last = pass;
+    return pass.lightingChange ? 0 : pass.changed;
 }
 
 void CMotionDetector::AgeMarks(uint8_t* cells) {

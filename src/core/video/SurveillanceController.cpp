@@ -144,12 +144,29 @@ void CSurveillanceController::Step(int64_t now) {
 }
 
 void CSurveillanceController::DetectMotion() {
+    m_passMotion = false;
     if (m_armCountdown > 0 || !m_pixels) {
         m_motion = false;
+        m_motionRun = 0;
         return;
     }
-    m_motion = m_detector.Pass(m_pixels, m_depth, CMotionRegion::FromSettings(m_settings),
-                               m_settings.MOTION_THR, m_cells.data(), m_firstPass) > 0;
+    const bool priming = m_firstPass;
+    m_detector.SetFilters(CDetectionFilters::FromSettings(m_settings));
+    m_detector.Pass(m_pixels, m_depth, CMotionRegion::FromSettings(m_settings),
+                    m_settings.MOTION_THR, m_cells.data(), m_firstPass);
+    if (!priming) {
+        const CPassSummary& pass = m_detector.LastPass();
+        m_passMotion = pass.motion;
+        // One line per stretch of lighting changes, not one per pass.
+        if (pass.lightingChange && !m_lightingLogged && pass.regionBlocks > 0)
+            LogEvent("detect: lighting change, " +
+                     std::to_string(pass.changed * 100 / pass.regionBlocks) + "% of blocks");
+        m_lightingLogged = pass.lightingChange;
+    }
+    // A capture starts only after DETECT_MIN_PASSES passes with motion in a
+    // row; once it runs, each motion pass extends it as before.
+    m_motionRun = m_passMotion ? m_motionRun + 1 : 0;
+    m_motion = m_passMotion && (m_recording || m_motionRun >= m_settings.DETECT_MIN_PASSES);
 }
 
 void CSurveillanceController::StampTime() {

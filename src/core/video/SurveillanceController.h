@@ -55,6 +55,13 @@ public:
     // Re-arm: clears the detector's marks, stops an open movie (no mail),
     // silences the siren and restarts the countdown from MOTION_WRM.
     void ResetDetection();
+    // Detection armed at once, without the countdown: a replay watches a clip
+    // from its first picture (which primes the detector).
+    void ArmAtOnce() {
+        m_armCountdown = 0;
+        m_previousCountdown = 0;
+        m_firstPass = true;
+    }
     // The main window's timer part that runs even while a dialog is up: with
     // detection on, a countdown outside 0..MOTION_WRM is pulled back to MOTION_WRM.
     void KeepCountdownInRange();
@@ -83,6 +90,10 @@ public:
     bool Recording() const { return m_recording; }
     int Depth() const { return m_depth; }
     const std::array<uint8_t, CMotionDetector::kCells>& Cells() const { return m_cells; }
+    // The detector, for its last pass and each block's change.
+    const CMotionDetector& Detector() const { return m_detector; }
+    // The detector's verdict on this step's frame, before DETECT_MIN_PASSES.
+    bool PassMotion() const { return m_passMotion; }
     bool FirstPass() const { return m_firstPass; }
     // The frame image of the last step, burnt-in lines included; empty = none.
     const CFrameImage& GetCurrentImage() const { return m_image; }
@@ -132,10 +143,13 @@ private:
     // pass; the window's paints count them down (AgeMarkers).
     std::array<uint8_t, CMotionDetector::kCells> m_cells{};
     bool m_firstPass = true; // the next armed pass only primes the reference
-    CFrameImage m_image;     // the frame with its burnt-in lines; empty = none
-    std::string m_stampText; // time stamp of the latest step
-    std::string m_moviePath; // current or last movie
-    std::string m_stillDir;  // stills folder of the current movie
+    bool m_passMotion = false;
+    int m_motionRun = 0;           // motion passes in a row
+    bool m_lightingLogged = false; // the last compared pass was a lighting change
+    CFrameImage m_image;           // the frame with its burnt-in lines; empty = none
+    std::string m_stampText;       // time stamp of the latest step
+    std::string m_moviePath;       // current or last movie
+    std::string m_stillDir;        // stills folder of the current movie
     std::string m_firstStillPath;
 
     CMotionDetector m_detector;

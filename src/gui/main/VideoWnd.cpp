@@ -10,8 +10,10 @@
 #include "video/capture/IFrameSource.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QPaintEvent>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -40,6 +42,7 @@ CVideoWnd::CVideoWnd(QWidget* parent, int placeholderId, CSurveillanceController
     m_leftMargin = at.x();
     m_rightMargin = parent->width() - (at.x() + kFrameWidth);
     m_bottomMargin = parent->height() - (at.y() + kFrameHeight);
+    setFocusPolicy(Qt::ClickFocus); // a click, then H switches the heat map
     show();
     // Each step repaints at once, so that what is recorded is what is seen.
     m_controller.SetRepaintHook([this] { repaint(); });
@@ -108,10 +111,45 @@ void CVideoWnd::paintEvent(QPaintEvent* event) {
         p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     }
 
-    if (m_controller.ArmCountdown() != 0)
+    if (m_controller.ArmCountdown() != 0) {
         PaintCountdown(p);
-    else if (m_settings.MOTION_SHO != 0)
+        return;
+    }
+    if (m_heatMap)
+        PaintHeatMap(p);
+    if (m_settings.MOTION_SHO != 0)
         PaintMarkers(p);
+}
+
+void CVideoWnd::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_H && event->modifiers() == Qt::NoModifier)
+        SetHeatMap(!m_heatMap);
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void CVideoWnd::SetHeatMap(bool on) {
+    m_heatMap = on;
+    update();
+}
+
+void CVideoWnd::PaintHeatMap(QPainter& p) {
+    const int16_t* changes = m_controller.Detector().Changes();
+    const int threshold = std::max(1, m_settings.MOTION_THR);
+    const float cw = float(width()) / CMotionDetector::kColumns;
+    const float ch = float(height()) / CMotionDetector::kRows;
+    for (int col = 0; col < CMotionDetector::kColumns; ++col) {
+        for (int row = 0; row < CMotionDetector::kRows; ++row) {
+            const int change = changes[CMotionDetector::CellIndex(col, row)];
+            if (change <= 0)
+                continue;
+            // Below the threshold a yellow that deepens as the change nears it.
+            const QColor tint = change > threshold
+                                    ? QColor(255, 0, 0, 150)
+                                    : QColor(255, 210, 0, 20 + 110 * change / threshold);
+            p.fillRect(QRectF(float(col) * cw, float(row) * ch, cw, ch), tint);
+        }
+    }
 }
 
 void CVideoWnd::PaintCountdown(QPainter& p) {

@@ -32,16 +32,23 @@ public:
     // The depth of the last paint (16 or 32).
     int PaintDepth() const { return m_depth; }
 
+    // The heat map: each block tinted by its change in the last check, red
+    // where it passed the threshold. The H key switches it in the window.
+    void SetHeatMap(bool on);
+    bool HeatMap() const { return m_heatMap; }
+
     // The countdown's two lines for `countdown` (empty when armed).
     static QString CountdownLine1(int countdown, int warmUp);
     static QString CountdownLine2(int countdown, int warmUp);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void PaintCountdown(QPainter& p);
     void PaintMarkers(QPainter& p);
+    void PaintHeatMap(QPainter& p);
     void WatchDepth(int displayDepth);
 
     CSurveillanceController& m_controller;
@@ -52,6 +59,7 @@ private:
     int m_rightMargin = 0;
     int m_bottomMargin = 0;
     int m_depth = 32;
+    bool m_heatMap = false;
     CDepthWatch m_depthWatch;
     QImage m_frame; // the frame image as painted, opaque
 };

@@ -41,6 +41,10 @@ DLG_SetupMotion::DLG_SetupMotion(const CSetupServices& services, const CDialogUn
     // It sits on the frame line of the group like a title.
     m_rectangleBox->setAutoFillBackground(true);
     m_rectangleBox->resize(m_rectangleBox->sizeHint().width(), m_rectangleBox->height());
+    // The filters beyond the described page sit on the group's frame line at
+    // its right end, the one free place on this page.
+    QPushButton* falseAlarms =
+        AddButton(tr("False alarms..."), Dlu(216, 43, 60, 11), kIdFalseAlarms);
     m_region = new CRegionSelectWnd(this, m_units.Rect(60, 55, 211, 137), services.sourceRunning,
                                     services.currentImage, services.settings->MOTION_R_ENA > 0);
     m_region->setObjectName(QStringLiteral("id%1").arg(kIdRegion));
@@ -56,6 +60,8 @@ DLG_SetupMotion::DLG_SetupMotion(const CSetupServices& services, const CDialogUn
     const CAppSettings& s = *services.settings;
     m_held = {s.MOTION_WRM,   s.MOTION_FPS,   s.MOTION_THR,   s.MOTION_R_ENA, s.MOTION_R_LEF,
               s.MOTION_R_RIG, s.MOTION_R_TOP, s.MOTION_R_BOT, s.MOTION_SHO,   s.MOTION_VOL};
+    m_filters = {s.DETECT_LIGHT_PCT, s.DETECT_BRIGHT_COMP, s.DETECT_MIN_PASSES, s.DETECT_MIN_BLOCKS,
+                 s.DETECT_BLOCKS_TOUCH};
     // Top is "High" (5), bottom is "Low" (500); Up moves the knob up.
     m_sensitivity->setRange(kSensitivityHigh, kSensitivityLow);
     m_sensitivity->setInvertedAppearance(true);
@@ -83,6 +89,11 @@ DLG_SetupMotion::DLG_SetupMotion(const CSetupServices& services, const CDialogUn
         m_held.vol = value;
         if (m_services.sound)
             m_services.sound->SetVolume(value);
+    });
+    connect(falseAlarms, &QPushButton::clicked, this, [this] {
+        CDlgFalseAlarms dialog(m_filters, this);
+        if (dialog.exec() == QDialog::Accepted)
+            m_filters = dialog.Filters();
     });
     connect(test, &QPushButton::clicked, this, [this] {
         m_test = !m_test;
@@ -142,4 +153,9 @@ void DLG_SetupMotion::Save(CAppSettings& settings) {
     settings.MOTION_R_BOT = m_held.rBot;
     settings.MOTION_SHO = m_held.sho;
     settings.MOTION_VOL = m_held.vol;
+    settings.DETECT_LIGHT_PCT = m_filters.lightPct;
+    settings.DETECT_BRIGHT_COMP = m_filters.brightComp;
+    settings.DETECT_MIN_PASSES = m_filters.minPasses;
+    settings.DETECT_MIN_BLOCKS = m_filters.minBlocks;
+    settings.DETECT_BLOCKS_TOUCH = m_filters.blocksTouch;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "setup/DlgFalseAlarms.h"
 #include "setup/SetupPage.h"
 
 class CRegionSelectWnd;
@@ -21,6 +22,7 @@ public:
         kIdShowMotion = 1051,
         kIdVolume = 1058,
         kIdTest = 1056,
+        kIdFalseAlarms = 1240, // opens the false-alarm filters
     };
     static constexpr int kDelayMin = 1, kDelayMax = 600;
     static constexpr int kRateMin = 1, kRateMax = 60;
@@ -40,6 +42,7 @@ public:
     void Save(CAppSettings& settings) override;
 
     const CHeld& HeldValues() const { return m_held; }
+    const CFalseAlarmFilters& HeldFilters() const { return m_filters; }
     bool SirenTest() const { return m_test; }
     CRegionSelectWnd* RegionSelector() const { return m_region; }
 
@@ -47,6 +50,7 @@ private:
     void ShowRegion();
 
     CHeld m_held;
+    CFalseAlarmFilters m_filters; // [DETECTION], edited in their own dialog
     bool m_test = false;
     bool m_initialised = false;
     CRegionSelectWnd* m_region = nullptr;

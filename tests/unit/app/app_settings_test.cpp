@@ -149,6 +149,32 @@ TEST_F(AppSettingsTest, RecordingSectionKeepsItsValuesWithinTheirLimits) {
               std::string::npos);
 }
 
+TEST_F(AppSettingsTest, DetectionSectionKeepsItsValuesWithinTheirLimits) {
+    auto s = Load("[DETECTION]\nDETECT_LIGHT_PCT=101\nDETECT_BRIGHT_COMP=1\n"
+                  "DETECT_MIN_PASSES=0\nDETECT_MIN_BLOCKS=1200\nDETECT_BLOCKS_TOUCH=2\n");
+    EXPECT_EQ(s->DETECT_LIGHT_PCT, 0);
+    EXPECT_EQ(s->DETECT_BRIGHT_COMP, 1);
+    EXPECT_EQ(s->DETECT_MIN_PASSES, 1);
+    EXPECT_EQ(s->DETECT_MIN_BLOCKS, 1200);
+    EXPECT_EQ(s->DETECT_BLOCKS_TOUCH, 0);
+    s.reset();
+    EXPECT_NE(FileText().find("SMTP_SIZE_MB=20\n\n[DETECTION]\nDETECT_LIGHT_PCT=0\n"
+                              "DETECT_BRIGHT_COMP=1\nDETECT_MIN_PASSES=1\n"
+                              "DETECT_MIN_BLOCKS=1200\nDETECT_BLOCKS_TOUCH=0\n"),
+              std::string::npos);
+}
+
+TEST_F(AppSettingsTest, ReadOnlyRecordWritesNothing) {
+    WriteFileBytes(m_dir.File("oculon.ini"), "MOTION_THR=7\n");
+    {
+        CAppSettings s(m_parser, m_dir.Folder(), "", true);
+        EXPECT_EQ(s.MOTION_THR, 7);
+        s.MOTION_THR = 300;
+    }
+    EXPECT_EQ(FileText(), "MOTION_THR=7\n");
+    EXPECT_FALSE(std::filesystem::exists(m_dir.File("captured")));
+}
+
 TEST_F(AppSettingsTest, StringsUseDefaultsOnlyWhenEmpty) {
     auto s =
         Load("<VIDEO_OVE></VIDEO_OVE>\n<EMAIL_SMTP>  </EMAIL_SMTP>\n<CAPTURE_PTH></CAPTURE_PTH>\n");

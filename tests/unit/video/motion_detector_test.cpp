@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -203,4 +205,75 @@ TEST(MotionDetector, DepthsKeepSeparateReferences) {
     // The 16-bit set still holds zeros: a white 16-bit frame differs everywhere.
     EXPECT_EQ(detector.Pass(px16.data(), 16, {}, 5, cells.data(), first), 1200);
     EXPECT_EQ(detector.Pass(frame.px.data(), 32, {}, 5, cells.data(), first), 0);
+}
+
+TEST(MotionDetector, FiltersDecideTheVerdictFromSizeShapeAndCommonChange) {
+    using Change = std::function<void(Frame32&)>;
+    auto blocks = [](std::vector<std::array<int, 2>> at, uint8_t level = 250) {
+        return [at, level](Frame32& f) {
+            for (const auto& b : at)
+                for (int ch = 0; ch < 3; ++ch)
+                    f.Block(b[0], b[1], ch, level);
+        };
+    };
+    auto whole = [](int delta, Change more = {}) {
+        return [delta, more](Frame32& f) {
+            for (auto& p : f.px)
+                p = static_cast<uint8_t>(p + delta);
+            if (more)
+                more(f);
+        };
+    };
+    struct Case {
+        const char* name;
+        CDetectionFilters filters;
+        Change change;
+        int changed;
+        bool motion;
+        bool lighting;
+    };
+    const CDetectionFilters plain;
+    const CDetectionFilters three{0, false, 3, false};
+    const CDetectionFilters threeTouching{0, false, 3, true};
+    const CDetectionFilters lightAt50{50, false, 1, false};
+    const CDetectionFilters compensated{0, true, 1, false};
+    const std::vector<std::array<int, 2>> scattered = {{2, 2}, {10, 10}, {20, 20}};
+    const Case cases[] = {
+        {"plain: one block", plain, blocks({{5, 5}}), 1, true, false},
+        {"plain: whole frame", plain, whole(60), 1200, true, false},
+        {"two blocks short of three", three, blocks({{2, 2}, {10, 10}}), 2, false, false},
+        {"three scattered blocks", three, blocks(scattered), 3, true, false},
+        {"scattered blocks do not touch", threeTouching, blocks(scattered), 3, false, false},
+        {"corners touch", threeTouching, blocks({{4, 4}, {5, 5}, {6, 4}}), 3, true, false},
+        {"a gap splits the group", threeTouching, blocks({{4, 4}, {5, 5}, {7, 4}}), 3, false,
+         false},
+        {"whole frame is lighting", lightAt50, whole(60), 1200, false, true},
+        {"half the frame is motion", lightAt50,
+         [](Frame32& f) {
+             for (int col = 0; col < 20; ++col)
+                 for (int row = 0; row < 30; ++row)
+                     f.Block(col, row, 1, 250);
+         },
+         600, true, false},
+        {"common change cancels", compensated, whole(60), 0, false, false},
+        {"a part stands out of the common change", compensated, whole(-40, blocks({{8, 8}}, 200)),
+         1, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DetectorRun run;
+        run.detector.SetFilters(c.filters);
+        Frame32 frame;
+        run.Pass(frame);
+        c.change(frame);
+        const int marked = run.Pass(frame);
+        const CPassSummary& pass = run.detector.LastPass();
+        EXPECT_EQ(pass.changed, c.changed);
+        EXPECT_EQ(pass.motion, c.motion);
+        EXPECT_EQ(pass.lightingChange, c.lighting);
+        // A lighting change marks nothing and primes the reference again.
+        EXPECT_EQ(marked, c.lighting ? 0 : c.changed);
+        EXPECT_EQ(run.firstPass, c.lighting);
+        EXPECT_EQ(std::count(run.cells.begin(), run.cells.end(), 8), marked);
+    }
 }

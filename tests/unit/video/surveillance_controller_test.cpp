@@ -442,3 +442,48 @@ TEST_F(ControllerTest, SixteenBitFramesBecomeFullRangeImages) {
     EXPECT_EQ(image.bgrx[1], 0);
     EXPECT_EQ(image.bgrx[2], 255);
 }
+
+TEST_F(ControllerTest, ACaptureWaitsForMinimumMotionPassesInARow) {
+    struct Case {
+        int minPasses;
+        const char* passes; // '1': the step's frame differs from the one before
+        bool captures;
+    };
+    for (const Case& k : {Case{1, "1000", true}, Case{3, "1101100000", false},
+                          Case{3, "0111000", true}, Case{2, "1010101000", false}}) {
+        SCOPED_TRACE(::testing::Message() << k.minPasses << " passes: " << k.passes);
+        m_settings->DETECT_MIN_PASSES = k.minPasses;
+        m_recorder = CFakeRecorder{};
+        m_sound = CFakeSound{};
+        Make();
+        NextStep(); // armed and primed
+        uint8_t level = 0x00;
+        for (const char* p = k.passes; *p; ++p) {
+            if (*p == '1')
+                m_source.Block(6, 6, level ^= 0xFF);
+            NextStep();
+        }
+        EXPECT_EQ(m_recorder.m_starts.size(), k.captures ? 1u : 0u);
+        EXPECT_EQ(m_sound.m_siren, k.captures);
+    }
+}
+
+TEST_F(ControllerTest, LightingChangesAreLoggedOncePerStretchAndStartNoCapture) {
+    m_settings->DETECT_LIGHT_PCT = 60;
+    CRecordingEventLog events;
+    auto& c = Make();
+    NextStep();
+    // Frame levels step by step: a change, the priming pass after it, a change
+    // again (same stretch), priming, a still pass (ends it), a new change.
+    for (const int level : {200, 40, 200, 200, 200, 60}) {
+        m_source.Fill(static_cast<uint8_t>(level));
+        NextStep();
+        EXPECT_FALSE(c.Motion());
+    }
+    EXPECT_TRUE(c.FirstPass()) << "the pass after a lighting change primes again";
+    RunUntil(m_clock.m_ms + 3000);
+    EXPECT_TRUE(m_recorder.m_starts.empty());
+    EXPECT_EQ(events.Lines(),
+              (std::vector<std::string>{"detect: lighting change, 100% of blocks",
+                                        "detect: lighting change, 100% of blocks"}));
+}

@@ -1,0 +1,34 @@
+#pragma once
+#include <string>
+#include <vector>
+
+class CAppSettings;
+
+// One capture that the surveillance loop would have made from a clip.
+struct CReplayCapture {
+    double start = 0;   // seconds into the clip: the movie's first frame
+    double end = 0;     // ... and the step that closed it
+    int passes = 0;     // passes whose detector verdict was motion
+    int peakBlocks = 0; // most changed blocks in one of them
+};
+
+struct CReplayResult {
+    bool opened = false;
+    std::vector<CReplayCapture> captures;
+    int passes = 0;         // detector passes (steps), priming ones included
+    int motionPasses = 0;   // passes whose detector verdict was motion
+    int lightingPasses = 0; // passes taken for a lighting change
+    double clipSeconds = 0; // time of the clip's last picture
+};
+
+// Runs a video file (anything FFmpeg reads) through the surveillance
+// controller with `settings`, on a clock that follows the clip's own time
+// and jumps ahead instead of waiting: the same steps, detector and capture
+// rules as a camera filming the clip, but no file, mail or sound. Detection
+// is armed from the first picture.
+CReplayResult ReplayClip(const std::string& path, CAppSettings& settings);
+
+// The headless runner's --replay: loads the settings of `homeFolder` without
+// writing anything, replays `clip` and logs a "replay:" line per capture and
+// a summary line. Returns the exit status (1 when the clip cannot be read).
+int RunReplay(const std::string& clip, const std::string& homeFolder);
