@@ -1,6 +1,7 @@
 // The surveillance program without windows: the same application objects and
 // loop, driven by a 5 ms tick, ended by SIGINT/SIGTERM or --run-for.
 #include "HeadlessSinks.h"
+#include "HeadlessTestMail.h"
 
 #include "app/AppSettings.h"
 #include "app/Clock.h"
@@ -31,8 +32,9 @@ void OnStopSignal(int) {
 }
 
 void Usage() {
-    std::fputs("usage: oculon-headless [--home DIR] [--run-for SECONDS] [--list-devices]\n",
-               stderr);
+    std::fputs(
+        "usage: oculon-headless [--home DIR] [--run-for SECONDS] [--list-devices] [--test-mail]\n",
+        stderr);
 }
 
 } // namespace
@@ -41,6 +43,7 @@ int main(int argc, char** argv) {
     KeepNewFilesPrivate();
     double runFor = -1;
     bool listDevices = false;
+    bool testMail = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--home" && i + 1 < argc) {
@@ -54,6 +57,8 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--list-devices") {
             listDevices = true;
+        } else if (arg == "--test-mail") {
+            testMail = true;
         } else {
             Usage();
             return 2;
@@ -73,6 +78,9 @@ int main(int argc, char** argv) {
             std::printf("%s\n", graph.GetDeviceInfo(i)->DisplayName().c_str());
         return 0;
     }
+
+    if (testMail)
+        return RunHeadlessTestMail(ResolveHomeFolder(), ExecutablePath());
 
     InstallStopSignals(OnStopSignal);
 

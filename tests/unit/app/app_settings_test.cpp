@@ -4,6 +4,7 @@
 #include "app/AppSettings.h"
 #include "app/TagParser.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <grp.h>
@@ -147,6 +148,31 @@ TEST_F(AppSettingsTest, RecordingSectionKeepsItsValuesWithinTheirLimits) {
                               "PRE_ROLL_S=0\nARCHIVE_MAX_DAYS=30\nARCHIVE_MAX_GB=0\n"
                               "ARCHIVE_MIN_FREE_GB=5\n"),
               std::string::npos);
+}
+
+TEST_F(AppSettingsTest, MailServerSectionKeepsLimitsAndAnyUserNameOnItsLine) {
+    auto old = Load("SMTP_SECURITY=3\nSMTP_SIZE_MB=0\nSMTP_LOOPBACK_LOGIN=1\n");
+    EXPECT_EQ(old->SMTP_SECURITY, 0);
+    EXPECT_EQ(old->SMTP_SIZE_MB, 20);
+    EXPECT_EQ(old->SMTP_LOOPBACK_LOGIN, 1);
+    EXPECT_EQ(old->SMTP_USER, "");
+    old.reset();
+    for (const std::string user : {"me@example.org", "a<b>c", "x</SMTP_USER>y", "two\nlines\r",
+                                   "SMTP_SIZE_MB=1", "100%41 <SMTP_USER>"}) {
+        {
+            auto s = LoadWithoutFile();
+            s->SMTP_USER = user;
+            s->SMTP_SIZE_MB = 5;
+        }
+        const std::string text = FileText();
+        const std::string section = text.substr(text.find("\n[MAIL SERVER]\n"));
+        EXPECT_EQ(std::count(section.begin(), section.end(), '\n'), 6) << section;
+        EXPECT_EQ(text.substr(0, text.find("\n[RECORDING]")),
+                  DefaultSettingsFile(m_dir.Folder()).substr(0, text.find("\n[RECORDING]")));
+        auto s = LoadWithoutFile();
+        EXPECT_EQ(s->SMTP_USER, user);
+        EXPECT_EQ(s->SMTP_SIZE_MB, 5) << user;
+    }
 }
 
 TEST_F(AppSettingsTest, StringsUseDefaultsOnlyWhenEmpty) {
