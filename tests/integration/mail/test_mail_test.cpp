@@ -31,7 +31,13 @@ void ExpectNoCredentials(const std::vector<std::string>& transcript, const std::
 TEST(TestMail, VerdictSaysHowFarTheMailGotAndTheLoginNeverShows) {
     CTempDir certificates;
     const std::string files = MakeSinkCertificate(certificates.Path(), "sink", "IP:127.0.0.1");
-    ASSERT_FALSE(files.empty());
+    const std::string other =
+        MakeSinkCertificate(certificates.Path(), "other", "DNS:other.example.org");
+    ASSERT_FALSE(files.empty() || other.empty());
+    // Both trusted: the other one is refused only for the name it carries.
+    const std::string trusted = certificates.File("trusted.pem");
+    WriteFileBytes(trusted, ReadFileBytes(SinkCertificateFile(files)) +
+                                ReadFileBytes(SinkCertificateFile(other)));
     uint16_t deadPort;
     {
         CScriptedSmtpPeer gone([](CPeerSession&) {});
@@ -85,13 +91,14 @@ TEST(TestMail, VerdictSaysHowFarTheMailGotAndTheLoginNeverShows) {
         settings.SMTP_SECURITY = c.security;
         settings.SMTP_USER = "me";
         settings.SMTP_LOOPBACK_LOGIN = 1;
-        ::setenv("OCULON_TEST_CA_FILE", SinkCertificateFile(files).c_str(), 1);
+        ::setenv("OCULON_TEST_CA_FILE", trusted.c_str(), 1);
         const ReportMailJob job = test_mail::Compose(test_mail::SettingsOf(settings));
         ::unsetenv("OCULON_TEST_CA_FILE");
 
         const CTestMailResult result = test_mail::Send(job, c.password);
         std::string verdict = c.verdict;
-        verdict.replace(verdict.find("PORT"), 4, std::to_string(port));
+        for (size_t at; (at = verdict.find("PORT")) != std::string::npos;)
+            verdict.replace(at, 4, std::to_string(port));
         EXPECT_EQ(result.verdict, verdict) << c.what;
         EXPECT_EQ(result.accepted, c.accepted) << c.what;
         if (c.accepted)
