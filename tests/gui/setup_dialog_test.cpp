@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QSlider>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -60,6 +61,11 @@ TEST_F(SetupDialog, HostLayoutAndInitialPage) {
         for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             EXPECT_TRUE(page->rect().contains(child->geometry()))
                 << child->objectName().toStdString() << " of page " << tabs->currentIndex();
+    }
+    // Every tab can be brought into view and clicked.
+    for (int i = tabs->count() - 1; i >= 0; --i) {
+        tabs->setCurrentIndex(i);
+        EXPECT_TRUE(tabs->tabBar()->rect().contains(tabs->tabBar()->tabRect(i))) << i;
     }
     // It fits a small laptop screen.
     EXPECT_LE(dialog->frameGeometry().width(), 1366);

@@ -34,7 +34,9 @@ DLG_Setup::DLG_Setup(const CSetupServices& services, int initialTab, QWidget* pa
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("id%1").arg(kIdTabs));
     m_tabs->setGeometry(units.Rect(7, 7, 289, 228));
-    m_tabs->setUsesScrollButtons(false);
+    // The added pages take the tab row beyond the dialog's described width:
+    // arrows appear then, so that every tab can be reached.
+    m_tabs->setUsesScrollButtons(true);
     m_videoPage = new DLG_SetupVideoDevice(m_services, units, m_tabs);
     m_motionPage = new DLG_SetupMotion(m_services, units, m_tabs);
     m_capturePage = new DLG_SetupCapture(m_services, units, m_tabs);
