@@ -2,6 +2,7 @@
 // loop, woken only when a step, the status line or a close is due, ended by
 // SIGINT/SIGTERM or --run-for.
 #include "HeadlessSinks.h"
+#include "HeadlessTestMail.h"
 
 #include "app/AppSettings.h"
 #include "app/Clock.h"
@@ -35,7 +36,8 @@ void OnStopSignal(int) {
 
 void Usage() {
     std::fputs("usage: oculon-headless [--home DIR] [--run-for SECONDS] [--list-devices]\n"
-               "       oculon-headless --replay CLIP [--home DIR]\n",
+               "       oculon-headless --replay CLIP [--home DIR]\n"
+               "       oculon-headless [--home DIR] --test-mail\n",
                stderr);
 }
 
@@ -46,6 +48,7 @@ int main(int argc, char** argv) {
     double runFor = -1;
     bool listDevices = false;
     std::string replayClip;
+    bool testMail = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--home" && i + 1 < argc) {
@@ -61,6 +64,8 @@ int main(int argc, char** argv) {
             listDevices = true;
         } else if (arg == "--replay" && i + 1 < argc) {
             replayClip = argv[++i];
+        } else if (arg == "--test-mail") {
+            testMail = true;
         } else {
             Usage();
             return 2;
@@ -83,6 +88,8 @@ int main(int argc, char** argv) {
 
     if (!replayClip.empty())
         return RunReplay(replayClip, ResolveHomeFolder());
+    if (testMail)
+        return RunHeadlessTestMail(ResolveHomeFolder(), ExecutablePath());
 
     InstallStopSignals(OnStopSignal);
 

@@ -1,6 +1,7 @@
 #include "setup_fixture.h"
 
 #include "setup/PageEmailSetup.h"
+#include "setup/PageMailServer.h"
 #include "setup/PageMotionDetect.h"
 #include "setup/PageRecording.h"
 #include "setup/PageStartup.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QSlider>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -30,13 +32,14 @@ TEST_F(SetupDialog, HostLayoutAndInitialPage) {
     auto dialog = MakeDialog(2);
     EXPECT_EQ(dialog->windowTitle(), "Oculon Setup");
     QTabWidget* tabs = dialog->TabControl();
-    ASSERT_EQ(tabs->count(), 6);
+    ASSERT_EQ(tabs->count(), 7);
     EXPECT_EQ(tabs->tabText(0), "Video Device");
     EXPECT_EQ(tabs->tabText(1), "Motion Detect");
     EXPECT_EQ(tabs->tabText(2), "Video Capture");
     EXPECT_EQ(tabs->tabText(3), "Email Setup");
     EXPECT_EQ(tabs->tabText(4), "Recording");
     EXPECT_EQ(tabs->tabText(5), "Startup");
+    EXPECT_EQ(tabs->tabText(6), "Mail Server");
     EXPECT_EQ(tabs->currentWidget(), dialog->CapturePage());
     EXPECT_TRUE(dialog->CapturePage()->isVisible());
     EXPECT_FALSE(dialog->MotionPage()->isVisible());
@@ -52,11 +55,17 @@ TEST_F(SetupDialog, HostLayoutAndInitialPage) {
           static_cast<QWidget*>(dialog->MotionPage()), static_cast<QWidget*>(dialog->CapturePage()),
           static_cast<QWidget*>(dialog->EmailPage()),
           static_cast<QWidget*>(dialog->RecordingPage()),
-          static_cast<QWidget*>(dialog->StartupPage())}) {
+          static_cast<QWidget*>(dialog->StartupPage()),
+          static_cast<QWidget*>(dialog->MailServerPage())}) {
         tabs->setCurrentWidget(page);
         for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             EXPECT_TRUE(page->rect().contains(child->geometry()))
                 << child->objectName().toStdString() << " of page " << tabs->currentIndex();
+    }
+    // Every tab can be brought into view and clicked.
+    for (int i = tabs->count() - 1; i >= 0; --i) {
+        tabs->setCurrentIndex(i);
+        EXPECT_TRUE(tabs->tabBar()->rect().contains(tabs->tabBar()->tabRect(i))) << i;
     }
     // It fits a small laptop screen.
     EXPECT_LE(dialog->frameGeometry().width(), 1366);

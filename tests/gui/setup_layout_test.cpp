@@ -99,9 +99,9 @@ TEST_F(SetupLayout, EveryTextFitsItsControlAndNoneOverlapWithTheSystemFont) {
     picture = DrawScene();
     auto dialog = MakeDialog();
     const char* names[] = {"video-device", "motion-detect", "video-capture", "email-setup",
-                           "startup"};
+                           "recording",    "startup",       "mail-server"};
     std::vector<std::string> clipped;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 7; ++i) {
         dialog->TabControl()->setCurrentIndex(i);
         QWidget* page = dialog->TabControl()->currentWidget();
         for (const std::string& c : ClippedTexts(page, names[i]))

@@ -22,6 +22,25 @@ inline std::string MailSinkScript() {
     return std::string(OCULON_SOURCE_DIR) + "/tests/support/mail_sink.py";
 }
 
+// A self-signed certificate (its own trust anchor) for subjectAltName
+// ("IP:127.0.0.1", "DNS:host"), made in folder by openssl: "CERT,KEY", as the
+// sink's starttls= and implicit= options take it; empty when openssl failed.
+inline std::string MakeSinkCertificate(const std::string& folder, const std::string& name,
+                                       const std::string& subjectAltName) {
+    const std::string cert = folder + "/" + name + ".pem";
+    const std::string key = folder + "/" + name + ".key";
+    const std::string command =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=" + name +
+        " -addext subjectAltName=" + subjectAltName + " -keyout '" + key + "' -out '" + cert +
+        "' 2>/dev/null";
+    return std::system(command.c_str()) == 0 ? cert + "," + key : std::string();
+}
+
+// The certificate of MakeSinkCertificate's "CERT,KEY", for a client to trust.
+inline std::string SinkCertificateFile(const std::string& files) {
+    return files.substr(0, files.find(','));
+}
+
 class CMailSinkProcess {
 public:
     // Extra arguments go to the sink (a fixed port, TLS files, a login; see mail_sink.py).

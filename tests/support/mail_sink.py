@@ -6,7 +6,7 @@ delivery tests; listens on 127.0.0.1 only and stops by itself.
   mail_sink.py serve FOLDER SECONDS [PORT] [OPTION=VALUE...]
         prints the port (PORT 0: any free one), saves FOLDER/mailN.eml,
         stops when stdin closes or SECONDS pass. Options: starttls=CERT,KEY
-        implicit=CERT,KEY login=USER:PASSWORD size=BYTES
+        implicit=CERT,KEY login=USER:PASSWORD size=BYTES only=MECHANISM
   mail_sink.py decode MESSAGE FOLDER  writes subject.txt, body.txt, rcpt.txt,
                                       defects.txt and each attachment by its name
 """
@@ -56,7 +56,9 @@ class OneUser:
             auth_data.password.decode() == self.password
         with open(os.path.join(self.folder, "logins.txt"), "a", encoding="utf-8") as f:
             f.write("%s %s\n" % (mechanism, "ok" if ok else "refused"))
-        return AuthResult(success=ok)
+        # Not "handled": aiosmtpd then answers a refusal with 535 itself
+        # instead of leaving the client waiting for a reply that never comes.
+        return AuthResult(success=ok, handled=False)
 
 
 async def serve(folder, seconds, port=0, options=()):
@@ -76,6 +78,8 @@ async def serve(folder, seconds, port=0, options=()):
         user, password = opts["login"].split(":", 1)
         kwargs["authenticator"] = OneUser(folder, user, password)
         kwargs["auth_require_tls"] = False
+    if "only" in opts:
+        kwargs["auth_exclude_mechanism"] = [m for m in ("PLAIN", "LOGIN") if m != opts["only"]]
     server = await loop.create_server(
         lambda: SMTP(handler, **kwargs), "127.0.0.1", port, ssl=ssl_context)
     print(server.sockets[0].getsockname()[1], flush=True)

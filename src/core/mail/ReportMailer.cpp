@@ -133,6 +133,19 @@ void CReportMailer::SplitServer(const std::string& server, std::string& host, ui
     host.resize(colon);
 }
 
+void CReportMailer::SetServer(ReportMailJob& job, const std::string& server, int security) {
+    SplitServer(server, job.smtpHost, job.smtpPort);
+    // Submission ports for the secure modes when the server text names no port.
+    if (job.smtpPort == CSMTPConnection::kDefaultPort &&
+        Trimmed(server).find(':') == std::string::npos) {
+        if (security == static_cast<int>(CMailSecurity::StartTls))
+            job.smtpPort = CSMTPConnection::kSubmissionPort;
+        else if (security == static_cast<int>(CMailSecurity::Tls))
+            job.smtpPort = CSMTPConnection::kImplicitTlsPort;
+    }
+    job.security = security;
+}
+
 ReportMailJob CReportMailer::ComposeJob(const CAppSettings& settings,
                                         const CCaptureReport& report) {
     std::string time = report.stampText;
@@ -157,16 +170,7 @@ ReportMailJob CReportMailer::ComposeJob(const CAppSettings& settings,
         job.stillPath = report.firstStillPath;
         job.stillDir = report.stillDir;
     }
-    SplitServer(settings.EMAIL_SMTP, job.smtpHost, job.smtpPort);
-    // Submission ports for the secure modes when the server text names no port.
-    if (job.smtpPort == CSMTPConnection::kDefaultPort &&
-        Trimmed(settings.EMAIL_SMTP).find(':') == std::string::npos) {
-        if (settings.SMTP_SECURITY == static_cast<int>(CMailSecurity::StartTls))
-            job.smtpPort = CSMTPConnection::kSubmissionPort;
-        else if (settings.SMTP_SECURITY == static_cast<int>(CMailSecurity::Tls))
-            job.smtpPort = CSMTPConnection::kImplicitTlsPort;
-    }
-    job.security = settings.SMTP_SECURITY;
+    SetServer(job, settings.EMAIL_SMTP, settings.SMTP_SECURITY);
     job.user = settings.SMTP_USER;
     job.loginWithoutTlsOnLoopback = settings.SMTP_LOOPBACK_LOGIN != 0;
     job.sizeLimitBytes = static_cast<uint64_t>(settings.SMTP_SIZE_MB) << 20;

@@ -43,6 +43,8 @@ public:
 
     // The job that SendCaptureReport hands to a worker for these settings and capture.
     static ReportMailJob ComposeJob(const CAppSettings& settings, const CCaptureReport& report);
+    // Host, port and security of a job from the server text and SMTP_SECURITY.
+    static void SetServer(ReportMailJob& job, const std::string& server, int security);
     // "host" or "host:port"; without a port the SMTP port 25.
     static void SplitServer(const std::string& server, std::string& host, uint16_t& port);
 

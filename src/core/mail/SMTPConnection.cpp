@@ -62,6 +62,13 @@ std::string CanonicalName(const std::string& host) {
     return name;
 }
 
+// What can name a host at all: letters, digits, dots, hyphens, underscores.
+bool LooksLikeHostName(const std::string& host) {
+    return !host.empty() &&
+           host.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                  "0123456789.-_") == std::string::npos;
+}
+
 bool IsDomainName(const std::string& name) {
     const size_t dot = name.find('.');
     return dot != std::string::npos && dot > 0 && name.back() != '.' &&
@@ -125,6 +132,11 @@ std::string CSMTPConnection::ChooseGreetingName(const std::string& hostName,
     return "[127.0.0.1]";
 }
 
+int64_t CSMTPConnection::ReplyTimeoutMs(Step step) const {
+    const int64_t rfc = TimeoutMs(step);
+    return m_options.replyTimeoutCapMs > 0 ? std::min(rfc, m_options.replyTimeoutCapMs) : rfc;
+}
+
 CSMTPConnection::CSMTPConnection(const IClock& clock) : m_clock(clock) {}
 
 CSMTPConnection::~CSMTPConnection() {
@@ -181,9 +193,19 @@ bool CSMTPConnection::Connect(const std::string& host, uint16_t port) {
     m_failure.clear();
     m_lastCode = 0;
     m_loggedIn = false;
+    m_reached = false;
+    m_tlsVersion.clear();
     m_settingsProblem = false;
     m_pending.clear();
     m_extensions.clear();
+    // Text that cannot be a host name (the first start's placeholder, say)
+    // stays wrong however often it is tried; a name that does not resolve now
+    // may resolve once the network is up.
+    if (!LooksLikeHostName(host)) {
+        m_settingsProblem = true;
+        return Fail("the mail server \"" + Shown(host) + "\" is not a host name",
+                    mail_error::kInvalidArgument);
+    }
     if (!m_socket.Create())
         return Fail("cannot open a network socket: " + MailErrorText(GetMailLastError()));
     if (!m_socket.Connect(host, port)) {
@@ -198,6 +220,7 @@ bool CSMTPConnection::Connect(const std::string& host, uint16_t port) {
         return Fail("cannot connect to " + m_serverName + ": " + MailErrorText(code));
     }
     m_connected = true;
+    m_reached = true;
     m_broken = false;
     if (!Converse(host)) {
         // QUIT's own outcome would hide why the connection failed.
@@ -245,8 +268,10 @@ bool CSMTPConnection::Converse(const std::string& host) {
 
 bool CSMTPConnection::StartTls(const std::string& host) {
     std::string failure;
-    if (m_socket.StartTls(host, m_options.caFile, failure))
+    if (m_socket.StartTls(host, m_options.caFile, failure)) {
+        m_tlsVersion = m_socket.TlsVersion();
         return true;
+    }
     m_broken = true;
     m_settingsProblem = failure.starts_with("the server's certificate");
     return Fail("TLS with " + m_serverName + " failed: " + failure, mail_error::kConnectionClosed);
@@ -319,7 +344,8 @@ bool CSMTPConnection::Login() {
                      235, Step::Auth, masked);
     } else if (offers("LOGIN")) {
         ok = Command("AUTH LOGIN\r\n", 334, Step::Auth) &&
-             Command(mail_text::Base64(m_options.user) + "\r\n", 334, Step::Auth) &&
+             Command(mail_text::Base64(m_options.user) + "\r\n", 334, Step::Auth,
+                     "******** (user name hidden)") &&
              Command(mail_text::Base64(m_options.password) + "\r\n", 235, Step::Auth, masked);
     } else {
         std::string offered;
@@ -448,7 +474,7 @@ bool CSMTPConnection::ReadLine(std::string& line, int64_t deadline) {
         if (m_clock.SteadyMs() > deadline) {
             line = m_pending;
             m_broken = true;
-            return Fail("no reply to " + step + " within " + Duration(TimeoutMs(m_step)),
+            return Fail("no reply to " + step + " within " + Duration(ReplyTimeoutMs(m_step)),
                         mail_error::kTimedOut);
         }
         const CMailSocket::PollResult poll = m_socket.PollReadable();
@@ -484,7 +510,7 @@ bool CSMTPConnection::ReadLine(std::string& line, int64_t deadline) {
 
 bool CSMTPConnection::ReadResponse(int expectedCode) {
     m_lastCode = 0;
-    const int64_t deadline = m_clock.SteadyMs() + TimeoutMs(m_step);
+    const int64_t deadline = m_clock.SteadyMs() + ReplyTimeoutMs(m_step);
     std::string text;
     for (;;) {
         std::string line;

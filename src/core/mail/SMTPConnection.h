@@ -22,6 +22,8 @@ struct CSmtpOptions {
     bool allowLoginWithoutTlsOnLoopback = false;
     // Trusted certificates instead of the system's store (tests only).
     std::string caFile;
+    // A shorter wait than RFC 5321's for every reply, for someone watching; 0: RFC 5321's.
+    int64_t replyTimeoutCapMs = 0;
 };
 
 // The program's own SMTP client: EHLO (HELO for servers that refuse it),
@@ -102,7 +104,10 @@ public:
     bool HasExtension(const std::string& keyword) const;
     // The SIZE limit the server announced; 0 when none.
     uint64_t ServerSizeLimit() const;
-    std::string TlsVersion() const { return m_socket.TlsVersion(); }
+    // "TLS 1.3" and the like once TLS was agreed, kept after the connection ends.
+    const std::string& TlsVersion() const { return m_tlsVersion; }
+    // The TCP connection to the server was made (the last Connect got that far).
+    bool ReachedServer() const { return m_reached; }
     bool LoggedIn() const { return m_loggedIn; }
     // The name the greeting gave for this machine.
     const std::string& GreetingName() const { return m_greetingName; }
@@ -134,6 +139,8 @@ private:
     // One line of the reply into line; false on timeout, hang-up or error.
     bool ReadLine(std::string& line, int64_t deadline);
     bool Fail(const std::string& reason, int code = 0);
+    // The reply timeout of a step with the options' cap.
+    int64_t ReplyTimeoutMs(Step step) const;
     std::string Refusal() const;
 
     CMailSocket m_socket;
@@ -147,11 +154,13 @@ private:
     std::vector<std::string> m_refused;
     std::string m_failure;
     std::string m_greetingName;
+    std::string m_tlsVersion;
     std::string m_serverName; // host:port, for reasons
     Step m_step = Step::Greeting;
     std::string m_lastReply; // the last whole reply, lines joined by CR LF
     int m_lastCode = 0;
     bool m_loggedIn = false;
+    bool m_reached = false;
     // Timed out, hung up or out of step: nothing more is said, not even QUIT.
     bool m_broken = false;
     bool m_settingsProblem = false;

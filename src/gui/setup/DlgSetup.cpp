@@ -2,6 +2,7 @@
 
 #include "setup/DlgCheckVersion.h"
 #include "setup/PageEmailSetup.h"
+#include "setup/PageMailServer.h"
 #include "setup/PageMotionDetect.h"
 #include "setup/PageRecording.h"
 #include "setup/PageStartup.h"
@@ -33,7 +34,9 @@ DLG_Setup::DLG_Setup(const CSetupServices& services, int initialTab, QWidget* pa
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("id%1").arg(kIdTabs));
     m_tabs->setGeometry(units.Rect(7, 7, 289, 228));
-    m_tabs->setUsesScrollButtons(false);
+    // The added pages take the tab row beyond the dialog's described width:
+    // arrows appear then, so that every tab can be reached.
+    m_tabs->setUsesScrollButtons(true);
     m_videoPage = new DLG_SetupVideoDevice(m_services, units, m_tabs);
     m_motionPage = new DLG_SetupMotion(m_services, units, m_tabs);
     m_capturePage = new DLG_SetupCapture(m_services, units, m_tabs);
@@ -47,6 +50,13 @@ DLG_Setup::DLG_Setup(const CSetupServices& services, int initialTab, QWidget* pa
     m_startupPage = new CPageStartup(m_services, units, m_tabs,
                                      [this] { return m_capturePage->HeldValues().folder; });
     m_tabs->addTab(m_startupPage, tr("Startup"));
+    m_mailServerPage = new CPageMailServer(m_services, units, m_tabs,
+                                           [this](test_mail::CTestMailSettings& values) {
+                                               values.server = m_emailPage->Server();
+                                               values.from = m_emailPage->From();
+                                               values.to = m_emailPage->To();
+                                           });
+    m_tabs->addTab(m_mailServerPage, tr("Mail Server"));
     m_tabs->setCurrentIndex(m_initialTab);
 
     auto button = [this, &units](const QString& text, QRect dlu, int id) {
@@ -79,6 +89,7 @@ void DLG_Setup::accept() {
     m_emailPage->Save(settings);
     m_recordingPage->Save(settings);
     m_startupPage->Save(settings);
+    m_mailServerPage->Save(settings);
     // A failed write has shown its message; the new values are in force anyway.
     settings.Save();
     if (m_services.resetDetection)

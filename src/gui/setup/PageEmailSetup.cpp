@@ -1,6 +1,7 @@
 #include "setup/PageEmailSetup.h"
 
 #include "app/AppSettings.h"
+#include "mail/MailAddressList.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -50,8 +51,25 @@ DLG_SetupEmail::DLG_SetupEmail(const CSetupServices& services, const CDialogUnit
         label->setWordWrap(false);
         label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
     }
-    m_dependents = {m_movieBox,  m_previewBox, serverLabel, toLabel,    fromLabel,
-                    customLabel, m_serverEdit, m_toEdit,    m_fromEdit, m_customEdit};
+    // The problem labels take the rest of their address label's line.
+    auto problemLabel = [this](QLabel* beside, int id) {
+        const QRect at = beside->geometry();
+        const int left = at.right() + m_units.X(4);
+        QLabel* label = AddLabel(QString(), Dlu(0, 0, 0, 0), id, Qt::AlignRight | Qt::AlignTop);
+        label->setWordWrap(false);
+        label->setGeometry(left, at.top(), m_units.X(277) - left, at.height());
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, QColor(0xb0, 0x20, 0x20));
+        label->setPalette(palette);
+        return label;
+    };
+    m_toProblem = problemLabel(toLabel, kIdToProblem);
+    m_fromProblem = problemLabel(fromLabel, kIdFromProblem);
+    m_dependents = {m_movieBox, m_previewBox, serverLabel,  toLabel,
+                    fromLabel,  customLabel,  m_serverEdit, m_toEdit,
+                    m_fromEdit, m_customEdit, m_toProblem,  m_fromProblem};
+    for (QLineEdit* edit : {m_toEdit, m_fromEdit})
+        connect(edit, &QLineEdit::textChanged, this, [this] { CheckAddresses(); });
     for (QCheckBox* box : {m_enableBox, m_movieBox, m_previewBox})
         connect(box, &QCheckBox::clicked, this, [this] { ReadControls(); });
     UpdateControls();
@@ -65,6 +83,7 @@ void DLG_SetupEmail::UpdateControls() {
     m_toEdit->setText(QString::fromStdString(m_to));
     m_fromEdit->setText(QString::fromStdString(m_from));
     m_customEdit->setPlainText(QString::fromStdString(m_custom));
+    CheckAddresses();
     ApplyEnabling();
 }
 
@@ -79,6 +98,33 @@ void DLG_SetupEmail::ReadControls() {
     if (m_customEdit->document()->isModified())
         m_custom = m_customEdit->toPlainText().toStdString();
     ApplyEnabling();
+}
+
+std::string DLG_SetupEmail::Server() const {
+    return m_serverEdit->text().toStdString();
+}
+
+std::string DLG_SetupEmail::From() const {
+    return m_fromEdit->text().toStdString();
+}
+
+std::string DLG_SetupEmail::To() const {
+    return m_toEdit->text().toStdString();
+}
+
+void DLG_SetupEmail::CheckAddresses() {
+    std::vector<std::string> problems;
+    const bool none = mail_address::ParseList(To(), &problems).empty();
+    const std::string to = !problems.empty() ? problems.front()
+                           : none            ? "no address is given"
+                                             : std::string();
+    const std::string from = mail_address::Problem(From());
+    // The whole sentence stays in the tooltip when the line is too short for it.
+    for (auto [label, text] : {std::pair{m_toProblem, to}, std::pair{m_fromProblem, from}}) {
+        const QString full = QString::fromStdString(text);
+        label->setToolTip(full);
+        label->setText(label->fontMetrics().elidedText(full, Qt::ElideRight, label->width()));
+    }
 }
 
 void DLG_SetupEmail::ApplyEnabling() {

@@ -20,6 +20,9 @@ public:
         kIdFrom = 1024,
         kIdCustomLabel = 1023,
         kIdCustom = 1020,
+        // Beside the address labels: what is wrong with the address typed.
+        kIdToProblem = 1028,
+        kIdFromProblem = 1029,
     };
 
     DLG_SetupEmail(const CSetupServices& services, const CDialogUnits& units, QWidget* parent);
@@ -29,10 +32,16 @@ public:
     void Save(CAppSettings& settings) override;
 
     int HeldEnabled() const { return m_enabled; }
+    // The server and addresses as they stand in the edits now.
+    std::string Server() const;
+    std::string From() const;
+    std::string To() const;
 
 private:
     // Everything but the main switch follows EMAIL_ENA.
     void ApplyEnabling();
+    // Says beside each address label what is wrong with the address typed.
+    void CheckAddresses();
 
     int m_enabled = 0;
     int m_movie = 0;
@@ -48,5 +57,7 @@ private:
     QLineEdit* m_toEdit;
     QLineEdit* m_fromEdit;
     QPlainTextEdit* m_customEdit;
+    QLabel* m_toProblem;
+    QLabel* m_fromProblem;
     std::vector<QWidget*> m_dependents;
 };

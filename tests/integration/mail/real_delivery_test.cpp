@@ -34,11 +34,12 @@ class RealDeliveryTest : public ::testing::Test {
 protected:
     RealDeliveryTest() : m_sink(m_saved.Path()) {}
 
-    // Decodes the n-th saved mail; its files land in m_decoded/<n>/.
-    std::string Decoded(int n) {
+    // Decodes the n-th mail a sink saved; its files land in m_decoded/<n>/.
+    std::string Decoded(int n) { return Decoded(n, m_sink); }
+    std::string Decoded(int n, const CMailSinkProcess& sink) {
         const std::string folder = m_decoded.File(std::to_string(n));
         fs::create_directories(folder);
-        const std::string mail = m_sink.WaitForMail(n);
+        const std::string mail = sink.WaitForMail(n);
         EXPECT_FALSE(mail.empty()) << "mail " << n << " never arrived";
         EXPECT_TRUE(CMailSinkProcess::Decode(mail, folder));
         EXPECT_EQ(ReadFileBytes(folder + "/defects.txt"), "");
@@ -102,6 +103,39 @@ TEST_F(RealDeliveryTest, ReportMailArrivesWithAttachmentsAndUtf8TextIntact) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(m_log.Lines(), std::vector<std::string>{"mail: sent OCULON> 07/Dec/26 14:05:09.25"});
     EXPECT_TRUE(fs::exists(m_files.File("07-Dec-26 14=05=09.wmv"))); // archived
+}
+
+TEST_F(RealDeliveryTest, MovieBeyondTheServersSizeLimitStaysInTheArchive) {
+    CTempDir saved;
+    CMailSinkProcess small(saved.Path(), 0, {"size=100000"});
+    ASSERT_GT(small.Port(), 0) << "the aiosmtpd sink did not start";
+    CTempDir home;
+    CTagParser parser(false);
+    CAppSettings settings(parser, home.Folder(), "");
+    settings.EMAIL_ENA = 1;
+    settings.EMAIL_SMTP = "127.0.0.1:" + std::to_string(small.Port());
+    settings.EMAIL_FROM = "cam@example.org";
+    settings.EMAIL_TO = "me@example.org";
+    settings.CAPTURE_WMV = 0; // the mail would have been the movie's only copy
+    settings.CAPTURE_JPG = 1;
+    const std::string movie = m_files.File("big.wmv");
+    WriteFileBytes(movie, RandomBytes(150000, 3));
+    fs::create_directories(m_files.File("stills"));
+    WriteFileBytes(m_files.File("stills/Frame_000001.jpg"), RandomBytes(20000, 4));
+    CReportMailer mailer(settings);
+    mailer.SendCaptureReport({"07-Dec-26 14=05=09.25", movie, m_files.File("stills/"),
+                              m_files.File("stills/Frame_000001.jpg")});
+    const std::string folder = Decoded(1, small);
+    EXPECT_NE(ReadFileBytes(folder + "body.txt")
+                  .find("The movie big.wmv is too large for this mail; it is kept in the archive."),
+              std::string::npos)
+        << ReadFileBytes(folder + "body.txt");
+    EXPECT_FALSE(fs::exists(folder + "big.wmv"));
+    EXPECT_EQ(ReadFileBytes(folder + "Frame_000001.jpg").size(), 20000u);
+    for (int i = 0; i < 1000 && CReportMailer::LiveWorkers() > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(m_log.Lines(), std::vector<std::string>{"mail: sent OCULON> 07/Dec/26 14:05:09.25"});
+    EXPECT_EQ(fs::file_size(movie), 150000u);
 }
 
 TEST_F(RealDeliveryTest, SevenBitAndNonAsciiSubjectsReadBackExactly) {

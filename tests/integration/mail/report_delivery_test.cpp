@@ -119,7 +119,9 @@ TEST_F(ReportDeliveryTest, ArchivedFilesStayAndAFolderWithOtherStillsStays) {
 }
 
 TEST_F(ReportDeliveryTest, UndeliveredReportsKeepTheirFilesAndWaitInTheOutbox) {
-    Deliver(); // the settings' default server text is no host
+    Deliver(); // the settings' default server text is no host name: never worth a retry
+    m_settings->EMAIL_SMTP = "no-such-host.invalid"; // a name lookup may work later
+    Deliver();
     uint16_t deadPort;
     {
         CScriptedSmtpPeer gone([](CPeerSession&) {});
@@ -141,18 +143,20 @@ TEST_F(ReportDeliveryTest, UndeliveredReportsKeepTheirFilesAndWaitInTheOutbox) {
     m_settings->CAPTURE_WMV = 1;
     Deliver();
     const auto lines = m_log.Lines();
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0], "mail: queued " + kSubject + ": host not found: enter smtp server here");
-    EXPECT_EQ(lines[1], "mail: queued " + kSubject +
-                            ": connection refused by 127.0.0.1:" + std::to_string(deadPort));
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "mail: failed " + kSubject +
+                            ": the mail server \"enter smtp server here\" is not a host name");
+    EXPECT_EQ(lines[1], "mail: queued " + kSubject + ": host not found: no-such-host.invalid");
     EXPECT_EQ(lines[2], "mail: queued " + kSubject +
+                            ": connection refused by 127.0.0.1:" + std::to_string(deadPort));
+    EXPECT_EQ(lines[3], "mail: queued " + kSubject +
                             ": the server closed the connection instead of answering the greeting");
     const std::string refused = " (550 5.1.1 mailbox unknown)";
-    EXPECT_EQ(lines[3], "mail: failed " + kSubject +
+    EXPECT_EQ(lines[4], "mail: failed " + kSubject +
                             ": the server refused every recipient: " + "me@example.org" + refused +
                             ", you@example.org" + refused + ", boss@example.org" + refused);
-    EXPECT_EQ(lines[4], "mail: sent " + kSubject + "; refused: you@example.org" + refused);
-    // Three reports wait to be sent again; the refused one is not retried.
+    EXPECT_EQ(lines[5], "mail: sent " + kSubject + "; refused: you@example.org" + refused);
+    // Three reports wait to be sent again; the refused one and the placeholder are not retried.
     EXPECT_EQ(
         COutbox(CReportMailer::OutboxFolder(m_home.Folder()), CSystemClock::Instance(), nullptr)
             .Entries()

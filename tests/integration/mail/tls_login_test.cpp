@@ -17,18 +17,12 @@ namespace {
 
 class TlsLoginTest : public ::testing::Test {
 protected:
-    // A self-signed certificate (its own trust anchor) naming subjectAltName.
     std::string MakeCertificate(const std::string& name, const std::string& subjectAltName) {
-        const std::string cert = m_dir.File(name + ".pem");
-        const std::string key = m_dir.File(name + ".key");
-        const std::string command =
-            "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=" + name + " -addext " +
-            "subjectAltName=" + subjectAltName + " -keyout '" + key + "' -out '" + cert +
-            "' 2>/dev/null";
-        EXPECT_EQ(std::system(command.c_str()), 0);
-        return cert + "," + key;
+        const std::string files = MakeSinkCertificate(m_dir.Path(), name, subjectAltName);
+        EXPECT_FALSE(files.empty());
+        return files;
     }
-    static std::string CertOf(const std::string& files) { return files.substr(0, files.find(',')); }
+    static std::string CertOf(const std::string& files) { return SinkCertificateFile(files); }
 
     bool Send(CSMTPConnection& connection, int port) {
         if (!connection.Connect("127.0.0.1", static_cast<uint16_t>(port)))

@@ -4,6 +4,7 @@
 #include "app/AppSettings.h"
 #include "app/TagParser.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <grp.h>
@@ -173,6 +174,32 @@ TEST_F(AppSettingsTest, ReadOnlyRecordWritesNothing) {
     }
     EXPECT_EQ(FileText(), "MOTION_THR=7\n");
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("captured")));
+}
+
+TEST_F(AppSettingsTest, MailServerSectionKeepsLimitsAndAnyUserNameOnItsLine) {
+    auto old = Load("SMTP_SECURITY=3\nSMTP_SIZE_MB=0\nSMTP_LOOPBACK_LOGIN=1\n");
+    EXPECT_EQ(old->SMTP_SECURITY, 0);
+    EXPECT_EQ(old->SMTP_SIZE_MB, 20);
+    EXPECT_EQ(old->SMTP_LOOPBACK_LOGIN, 1);
+    EXPECT_EQ(old->SMTP_USER, "");
+    old.reset();
+    for (const std::string user : {"me@example.org", "a<b>c", "x</SMTP_USER>y", "two\nlines\r",
+                                   "SMTP_SIZE_MB=1", "100%41 <SMTP_USER>"}) {
+        {
+            auto s = LoadWithoutFile();
+            s->SMTP_USER = user;
+            s->SMTP_SIZE_MB = 5;
+        }
+        const std::string text = FileText();
+        const size_t from = text.find("\n[MAIL SERVER]\n");
+        const std::string section = text.substr(from, text.find("\n[DETECTION]") - from);
+        EXPECT_EQ(std::count(section.begin(), section.end(), '\n'), 6) << section;
+        EXPECT_EQ(text.substr(0, text.find("\n[RECORDING]")),
+                  DefaultSettingsFile(m_dir.Folder()).substr(0, text.find("\n[RECORDING]")));
+        auto s = LoadWithoutFile();
+        EXPECT_EQ(s->SMTP_USER, user);
+        EXPECT_EQ(s->SMTP_SIZE_MB, 5) << user;
+    }
 }
 
 TEST_F(AppSettingsTest, StringsUseDefaultsOnlyWhenEmpty) {
