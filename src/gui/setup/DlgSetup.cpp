@@ -7,7 +7,7 @@
 #include "setup/PageStartup.h"
 #include "setup/PageVideoCapture.h"
 #include "setup/PageVideoDevice.h"
-#include "widgets/DataFiles.h"
+#include "widgets/HelpWindow.h"
 
 #include "app/AppSettings.h"
 #include "program/AppObjects.h"
@@ -15,7 +15,6 @@
 #include "video/SurveillanceController.h"
 #include "video/capture/VideoSourceWnd.h"
 
-#include <QDesktopServices>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QUrl>
@@ -89,11 +88,7 @@ void DLG_Setup::accept() {
 }
 
 void DLG_Setup::OnHelp() {
-    const QUrl url = data_files::UserGuideAddress();
-    if (m_services.openUrl)
-        m_services.openUrl(url);
-    else
-        QDesktopServices::openUrl(url);
+    CHelpWindow::ShowUserGuide(this, m_services.openUrl);
 }
 
 void DLG_Setup::OnLatestVersion() {

@@ -23,6 +23,10 @@ public:
     const QPixmap& Image(Slot slot) const { return m_slots[slot]; }
     // The picture a paint shows in the button's present state.
     const QPixmap* ChooseImage() const;
+    // Shows the pictures upside down (an arrow that points the other way).
+    void SetUpsideDown(bool on);
+    // The dotted ring inside a skinned button that has the keyboard focus.
+    QRect FocusRing() const { return rect().adjusted(3, 3, -4, -4); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -32,4 +36,5 @@ private:
 
     std::array<QPixmap, kSlotCount> m_slots;
     bool m_ownerDraw = false;
+    bool m_upsideDown = false;
 };
