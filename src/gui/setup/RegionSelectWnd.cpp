@@ -51,9 +51,8 @@ QRect CRegionSelectWnd::GetRegion() const {
     return frame;
 }
 
-bool CRegionSelectWnd::Inside(const QRect& grip, int x, int y) {
-    // Right and bottom edges are outside, as for any window rectangle.
-    return x >= grip.left() && x < grip.right() && y >= grip.top() && y < grip.bottom();
+bool CRegionSelectWnd::Inside(const QRect& r, int x, int y) {
+    return x >= r.left() && x < r.right() && y >= r.top() && y < r.bottom();
 }
 
 void CRegionSelectWnd::mousePressEvent(QMouseEvent* event) {
