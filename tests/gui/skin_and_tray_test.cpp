@@ -95,7 +95,7 @@ TEST_F(SkinTest, SkinnedButtonsShowTheirPicturesUnscaledAndThePressedOneWhileDow
     EXPECT_EQ(shot(), normal);
 }
 
-TEST_F(SkinTest, TheFocusedButtonShowsADottedRingInsideItsPicture) {
+TEST_F(SkinTest, AButtonFocusedByTheKeyboardShowsADottedRingInsideItsPicture) {
     UseSkins(AllSkinFiles());
     Start();
     dialog->show();
@@ -105,6 +105,9 @@ TEST_F(SkinTest, TheFocusedButtonShowsADottedRingInsideItsPicture) {
         CSkinButton* button = dialog->Button(id);
         dialog->Button(kIdShade)->setFocus(Qt::TabFocusReason);
         const QImage plain = Grab(button);
+        button->setFocus(Qt::MouseFocusReason); // a click shows no ring
+        EXPECT_EQ(Grab(button), plain) << id;
+        dialog->Button(kIdShade)->setFocus(Qt::TabFocusReason);
         button->setFocus(Qt::TabFocusReason);
         ASSERT_TRUE(button->hasFocus()) << id;
         const QImage focused = Grab(button);

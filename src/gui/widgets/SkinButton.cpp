@@ -2,6 +2,7 @@
 
 #include "widgets/DataFiles.h"
 
+#include <QFocusEvent>
 #include <QPainter>
 
 CSkinButton::CSkinButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {
@@ -44,6 +45,24 @@ const QPixmap* CSkinButton::ChooseImage() const {
     return &m_slots[kNormal];
 }
 
+void CSkinButton::focusInEvent(QFocusEvent* event) {
+    // The ring answers the keyboard, as desktops draw focus: a click or the
+    // window's first focus shows none; coming back to the window keeps it.
+    switch (event->reason()) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+        m_keyboardFocus = true;
+        break;
+    case Qt::ActiveWindowFocusReason:
+    case Qt::PopupFocusReason:
+        break;
+    default:
+        m_keyboardFocus = false;
+    }
+    QPushButton::focusInEvent(event);
+}
+
 void CSkinButton::paintEvent(QPaintEvent* event) {
     if (!m_ownerDraw) {
         QPushButton::paintEvent(event);
@@ -63,7 +82,7 @@ void CSkinButton::paintEvent(QPaintEvent* event) {
     // The pictures carry no focus state of their own; without a ring the
     // keyboard user cannot tell which button Space would press. Dots in both
     // black and white show on any picture.
-    if (hasFocus()) {
+    if (hasFocus() && m_keyboardFocus) {
         p.setPen(QPen(Qt::black, 1));
         p.drawRect(FocusRing());
         p.setPen(QPen(Qt::white, 1, Qt::DotLine));
