@@ -6,11 +6,15 @@
 #include "main/MainLayout.h"
 #include "main/StatusWnd.h"
 #include "main/VideoWnd.h"
+#include "widgets/HelpWindow.h"
 #include "widgets/SkinButton.h"
 
 #include "video/SurveillanceController.h"
 
+#include <QPainter>
 #include <QScreen>
+#include <QTextBrowser>
+#include <algorithm>
 
 using namespace main_layout;
 
@@ -227,10 +231,11 @@ TEST_F(MainWindowTest, HelpAndBrowseOpenTheGuideAndTheArchive) {
     dialog->Button(kIdHelp)->click();
     SendKey(dialog.get(), Qt::Key_F1);
     dialog->Button(kIdBrowse)->click();
-    ASSERT_EQ(opened.size(), 3u);
-    EXPECT_EQ(opened[0], QUrl::fromLocalFile(SourceDocs() + "/userguide.md"));
-    EXPECT_EQ(opened[1], opened[0]);
-    EXPECT_EQ(opened[2], QUrl::fromLocalFile(QString::fromStdString(home.File("archive"))));
+    const auto* help = dialog->findChild<CHelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->Browser()->source(), QUrl::fromLocalFile(SourceDocs() + "/userguide.md"));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(QString::fromStdString(home.File("archive"))));
 }
 
 TEST_F(MainWindowTest, EnterDoesNothing) {
@@ -296,4 +301,60 @@ TEST_F(MainWindowTest, RunReturnsWhenTheTimerHasCarriedOutTheClose) {
     QTimer::singleShot(0, dialog.get(), [this] { SendKey(dialog.get(), Qt::Key_Escape); });
     EXPECT_EQ(dialog->Run(), QDialog::Rejected);
     EXPECT_TRUE(dialog->Ended());
+}
+
+TEST_F(MainWindowTest, StatusIconsShowTheirCaptionsWholeAboveThePicture) {
+    // Nothing crossed out, detection armed: the icons show as they are.
+    WriteSettings([](CAppSettings& s) { s.CAPTURE_JPG = s.EMAIL_ENA = 1; });
+    Start();
+    CControllerTestAccess::SetArmCountdown(*app.m_pController, 0);
+    dialog->show();
+    const QImage shot = Grab(dialog.get());
+    CStatusWnd* panel = dialog->StatusWnd();
+    const std::pair<CStatusWnd::Icon, const char*> icons[] = {
+        {CStatusWnd::kDetect, "status_detect.png"},
+        {CStatusWnd::kAlarm, "status_alarm.png"},
+        {CStatusWnd::kRecord, "status_record.png"},
+        {CStatusWnd::kEmail, "status_email.png"}};
+    for (const auto& [icon, file] : icons) {
+        // The picture on white, paled by the panel's half-white.
+        QImage expected(32, 32, QImage::Format_RGB32);
+        expected.fill(Qt::white);
+        QPainter p(&expected);
+        p.drawImage(0, 0, QImage(SourceData() + "/" + file));
+        p.fillRect(expected.rect(), QColor(255, 255, 255, 0x80));
+        p.end();
+        // The caption fills the icon's lowest seven rows.
+        const QRect caption(0, 25, 32, 7);
+        const QRect at = panel->IconRect(icon).translated(panel->pos());
+        // (The e-mail icon reaches past the panel's right edge, under the shade button.)
+        QRect seen = caption.translated(at.topLeft());
+        seen.setRight(std::min(seen.right(), panel->geometry().right()));
+        EXPECT_EQ(shot.copy(seen), expected.copy(seen.translated(-at.topLeft()))) << file;
+    }
+}
+
+TEST_F(MainWindowTest, ShadeArrowPointsTheWayItRollsAndRollingDownStaysOnTheScreen) {
+    WriteSettings([](CAppSettings& s) { s.APP_BUTS = 0; });
+    Start();
+    dialog->show();
+    CSkinButton* shade = dialog->Button(kIdShade);
+    ASSERT_TRUE(shade->IsOwnerDraw());
+    const QImage up =
+        QImage(SourceData() + "/button_windowshade_u.jpg").convertToFormat(QImage::Format_RGB32);
+    const QRect work = dialog->screen()->availableGeometry();
+    // Rolled up and resting on the bottom of the work area.
+    dialog->move(work.left() + 10, work.bottom() + 1 - dialog->frameGeometry().height());
+    const struct {
+        const char* text;
+        QImage picture;
+    } states[] = {{"v", up.mirrored(false, true)}, {"^", up}, {"v", up.mirrored(false, true)}};
+    for (const auto& state : states) {
+        SCOPED_TRACE(state.text);
+        EXPECT_EQ(shade->text(), state.text);
+        EXPECT_EQ(Grab(shade), state.picture);
+        EXPECT_LE(dialog->frameGeometry().bottom(), work.bottom());
+        EXPECT_EQ(QPoint(Settings().APP_POSX, Settings().APP_POSY), dialog->pos());
+        shade->click();
+    }
 }

@@ -5,7 +5,6 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPainter>
@@ -76,13 +75,6 @@ std::vector<std::string> Overlaps(QWidget* page, const std::string& name) {
     return overlaps;
 }
 
-// Where screenshots go when asked for (OCULON_SCREENSHOT_DIR).
-void MaybeSave(QWidget* w, const QString& file) {
-    const QString dir = qEnvironmentVariable("OCULON_SCREENSHOT_DIR");
-    if (!dir.isEmpty())
-        w->grab().save(QDir(dir).filePath(file));
-}
-
 using SetupLayout = SetupDialogTest;
 
 TEST_F(SetupLayout, EveryTextFitsItsControlAndNoneOverlapWithTheSystemFont) {
@@ -108,7 +100,7 @@ TEST_F(SetupLayout, EveryTextFitsItsControlAndNoneOverlapWithTheSystemFont) {
             clipped.push_back(c);
         for (const std::string& c : Overlaps(page, names[i]))
             clipped.push_back(c);
-        MaybeSave(dialog.get(), QStringLiteral("setup-%1.png").arg(names[i]));
+        MaybeSaveScreenshot(dialog.get(), QStringLiteral("setup-%1.png").arg(names[i]));
     }
     EXPECT_TRUE(clipped.empty()) << ::testing::PrintToString(clipped);
 }
@@ -123,7 +115,7 @@ TEST_F(SetupLayout, VersionCheckTextFits) {
     check.GetNewButton()->setEnabled(true);
     CStatusLabel* label = check.StatusText();
     EXPECT_LE(label->heightForWidth(label->width()), label->height());
-    MaybeSave(&check, QStringLiteral("version-check.png"));
+    MaybeSaveScreenshot(&check, QStringLiteral("version-check.png"));
 }
 
 } // namespace

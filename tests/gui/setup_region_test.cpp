@@ -107,15 +107,28 @@ TEST_F(RegionSelect, BottomRightGripStaysOffTheLastRowAndColumn) {
     EXPECT_EQ(wide->GetRegion(), Edges(50, 100, 82, 164));
 }
 
-TEST_F(RegionSelect, PressOutsideTheGripsMovesNothing) {
+TEST_F(RegionSelect, PressInsideDragsTheWholeRectangleWithinTheWindowAndOutsideNothing) {
+    struct CCase {
+        QPoint from, to;
+        QRect after;
+    };
+    const CCase cases[] = {
+        {{160, 120}, {170, 135}, Edges(90, 75, 250, 195)},
+        {{88, 62}, {98, 77}, Edges(90, 75, 250, 195)}, // beside the grip, inside the rectangle
+        {{160, 120}, {-100, -100}, Edges(1, 1, 161, 121)},
+        {{160, 120}, {1000, 1000}, Edges(159, 119, 319, 239)},
+        {{40, 30}, {10, 10}, Edges(80, 60, 240, 180)},     // outside
+        {{240, 180}, {300, 230}, Edges(80, 60, 240, 180)}, // right and bottom edges are outside
+    };
     CRegionSelectWnd* wnd = Make(320, 240);
-    wnd->SetRegion(80, 60, 240, 180, false);
-    Drag(wnd, QPoint(160, 120), QPoint(10, 10));
-    // The grip's right and bottom edges are outside it.
-    Drag(wnd, QPoint(88, 62), QPoint(10, 10));
-    Drag(wnd, QPoint(240, 180), QPoint(300, 230));
-    Mouse(wnd, QEvent::MouseMove, 5, 5);
-    EXPECT_EQ(wnd->Region(), Edges(80, 60, 240, 180));
+    for (const CCase& c : cases) {
+        wnd->SetRegion(80, 60, 240, 180, false);
+        Drag(wnd, c.from, c.to);
+        Mouse(wnd, QEvent::MouseMove, 5, 5); // released: moving moves nothing
+        EXPECT_EQ(wnd->Region(), c.after) << c.from.x() << ',' << c.from.y();
+        EXPECT_EQ(wnd->BottomRightGrip(), Edges(c.after.right() - 8, c.after.bottom() - 8,
+                                                c.after.right(), c.after.bottom()));
+    }
 }
 
 TEST_F(RegionSelect, PaintsPictureAndOutlineOnlyWhileTheSourceRuns) {

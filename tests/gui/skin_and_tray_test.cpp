@@ -3,11 +3,13 @@
 
 #include "main/MainLayout.h"
 #include "main/TrayIcon.h"
+#include "widgets/HelpWindow.h"
 #include "widgets/SkinButton.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QTextBrowser>
 
 using namespace main_layout;
 
@@ -93,6 +95,43 @@ TEST_F(SkinTest, SkinnedButtonsShowTheirPicturesUnscaledAndThePressedOneWhileDow
     EXPECT_EQ(shot(), normal);
 }
 
+TEST_F(SkinTest, AButtonFocusedByTheKeyboardShowsADottedRingInsideItsPicture) {
+    UseSkins(AllSkinFiles());
+    Start();
+    dialog->show();
+    dialog->activateWindow();
+    QApplication::processEvents();
+    for (int id : {kIdHelp, kIdSetup, kIdMotion, kIdBrowse}) {
+        CSkinButton* button = dialog->Button(id);
+        dialog->Button(kIdShade)->setFocus(Qt::TabFocusReason);
+        const QImage plain = Grab(button);
+        button->setFocus(Qt::MouseFocusReason); // a click shows no ring
+        EXPECT_EQ(Grab(button), plain) << id;
+        dialog->Button(kIdShade)->setFocus(Qt::TabFocusReason);
+        button->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(button->hasFocus()) << id;
+        const QImage focused = Grab(button);
+        // Only the ring's line changes, and it alternates black and white dots.
+        const QRect ring = button->FocusRing();
+        const QRect outer = ring.adjusted(-1, -1, 1, 1), inner = ring.adjusted(1, 1, -1, -1);
+        int changedOffRing = 0, black = 0, white = 0;
+        for (int y = 0; y < plain.height(); ++y)
+            for (int x = 0; x < plain.width(); ++x) {
+                const bool onRing = outer.contains(x, y) && !inner.contains(x, y);
+                if (!onRing) {
+                    changedOffRing += plain.pixel(x, y) != focused.pixel(x, y);
+                    continue;
+                }
+                black += focused.pixel(x, y) == qRgb(0, 0, 0);
+                white += focused.pixel(x, y) == qRgb(255, 255, 255);
+            }
+        EXPECT_EQ(changedOffRing, 0) << id;
+        const int perimeter = 2 * (ring.width() + ring.height());
+        EXPECT_GT(black, perimeter / 3) << id;
+        EXPECT_GT(white, perimeter / 3) << id;
+    }
+}
+
 TEST_F(SkinTest, APictureLargerThanItsButtonIsCutAtTheEdges) {
     GuiTestApp();
     const QString folder = QString::fromStdString(home.File("big"));
@@ -168,10 +207,14 @@ TEST_F(MainWindowTest, TrayHidingRestoringAndTheMenu) {
     tray->Menu().actions()[0]->trigger(); // Show Window
     EXPECT_TRUE(dialog->isVisible());
     tray->Menu().actions()[1]->trigger(); // Browse captured
+    tray->Menu().actions()[2]->trigger(); // Website
     tray->Menu().actions()[3]->trigger(); // User Guide
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[0], dialog->ArchiveUrl());
-    EXPECT_EQ(opened[1], data_files::UserGuideAddress());
+    EXPECT_EQ(opened[1], data_files::WebsiteAddress());
+    const auto* help = dialog->findChild<CHelpWindow*>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->Browser()->source(), data_files::UserGuideAddress());
     EXPECT_FALSE(app.m_bCloseRequested);
     tray->Menu().actions()[5]->trigger(); // Close
     EXPECT_TRUE(app.m_bCloseRequested);

@@ -27,9 +27,9 @@ protected:
         return panel->Status().toStdString();
     }
 
-    // The icon area of `icon` (0..3) as painted.
-    QImage IconArea(const QImage& shot, int icon) {
-        return shot.copy(panel->ContentLeft() + 172 + 40 * icon, 0, 32, 31);
+    // The icon area of `icon` as painted, the part inside the panel.
+    QImage IconArea(const QImage& shot, CStatusWnd::Icon icon) {
+        return shot.copy(panel->IconRect(icon) & panel->rect());
     }
 
     void Click(QPoint down, QPoint up) {
@@ -87,8 +87,9 @@ TEST_F(StatusPanelTest, DetectionCrossShrinksAsArmingRunsOut) {
     // Painted: the cross's far end reaches well into the icon at 10, not at 1.
     settings->MOTION_WRM = 10;
     const int f = panel->ContentLeft();
-    const QPoint farEnd(f + 182 + 10 * 30 / 32, 17 + 10 * 30 / 32);
-    const QPoint nearEnd(f + 182 + 4, 17 + 4);
+    const int top = panel->IconRect(CStatusWnd::kDetect).top();
+    const QPoint farEnd(f + 182 + 10 * 30 / 32, top + 17 + 10 * 30 / 32);
+    const QPoint nearEnd(f + 182 + 4, top + 17 + 4);
     CControllerTestAccess::SetArmCountdown(*controller, 10);
     QImage shot = Shot(panel.get());
     EXPECT_TRUE(IsReddish(shot.pixel(farEnd)));
@@ -107,11 +108,12 @@ TEST_F(StatusPanelTest, AlarmAtVolumeZeroIsCrossedAndNeverBlinks) {
     const QImage first = IconArea(Shot(panel.get()), CStatusWnd::kAlarm);
     const QImage second = IconArea(Shot(panel.get()), CStatusWnd::kAlarm);
     EXPECT_EQ(first, second);
-    // The cross sits at (10, 17) of the icon, a 32-pixel image cut at the panel's bottom.
+    // The cross sits at (10, 17) of the icon, which is flush with the
+    // panel's bottom in a panel less than 32 pixels high.
     const QRect cross = BoundingBox(first, IsReddish);
     ASSERT_TRUE(cross.isValid());
     EXPECT_GE(cross.left(), 10);
-    EXPECT_GE(cross.top(), 17);
+    EXPECT_GE(cross.top(), 17 + panel->height() - 32);
 
     settings->MOTION_VOL = 50;
     const QImage a = IconArea(Shot(panel.get()), CStatusWnd::kAlarm);

@@ -1,6 +1,8 @@
 #pragma once
 #include <QApplication>
 #include <QByteArray>
+#include <QDir>
+#include <QWidget>
 
 // The one QApplication of a GUI test program, made on first use. Without a
 // platform chosen by the caller the tests run offscreen.
@@ -16,4 +18,12 @@ inline QApplication& GuiTestApp() {
     // tearing down the application then crashes a program that passed.
     static QApplication* app = new QApplication(argc, argv);
     return *app;
+}
+
+// Saves the widget as the documentation's picture `file` when asked for
+// (OCULON_SCREENSHOT_DIR, set by scripts/screenshots.sh).
+inline void MaybeSaveScreenshot(QWidget* w, const QString& file) {
+    const QString dir = qEnvironmentVariable("OCULON_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        w->grab().save(QDir(dir).filePath(file));
 }

@@ -21,3 +21,7 @@ std::string DownloadPageUrl() {
 std::string UserGuideUrl() {
     return ProductSiteBase() + "oculon/userguide/index.htm";
 }
+
+std::string ProductPageUrl() {
+    return ProductSiteBase() + "oculon/index.htm";
+}

@@ -11,5 +11,7 @@ std::string ProductSiteBase();
 std::string VersionFileUrl();
 // The page the "Get new version..." button opens.
 std::string DownloadPageUrl();
-// The user guide opened by the help buttons.
+// The user guide opened by the help buttons when no copy lies beside the program.
 std::string UserGuideUrl();
+// The product's home page, opened by the tray menu's "Website".
+std::string ProductPageUrl();

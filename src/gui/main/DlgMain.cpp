@@ -10,6 +10,7 @@
 #include "widgets/ArtworkNames.h"
 #include "widgets/DataFiles.h"
 #include "widgets/GuiFonts.h"
+#include "widgets/HelpWindow.h"
 #include "widgets/SkinButton.h"
 
 #include "app/AppSettings.h"
@@ -126,7 +127,7 @@ void DLG_Main::Initialise() {
     m_statusWnd->SetSetupOpener(m_openSetup);
 
     AttachSkins();
-    PlaceWindow();
+    PlaceWindow(QPoint(m_settings.APP_POSX, m_settings.APP_POSY), size());
     m_settings.m_shadeHeight = m_help->height();
     if (m_settings.APP_BUTS == 0)
         ApplyShade(false);
@@ -193,15 +194,14 @@ QPoint DLG_Main::PlacePosition(int x, int y, QSize client, const QRect& work) {
     return QPoint(x, y);
 }
 
-void DLG_Main::PlaceWindow() {
+void DLG_Main::PlaceWindow(QPoint saved, QSize outer) {
     // The screen under the saved corner keeps a window on a second monitor
     // where it was; a first start centres on the primary screen.
-    const QPoint saved(m_settings.APP_POSX, m_settings.APP_POSY);
     QScreen* screen = QGuiApplication::screenAt(saved);
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     const QRect work = screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
-    const QPoint at = PlacePosition(saved.x(), saved.y(), size(), work);
+    const QPoint at = PlacePosition(saved.x(), saved.y(), outer, work);
     move(at);
     raise();
     m_settings.APP_POSX = at.x();
@@ -224,6 +224,13 @@ void DLG_Main::ApplyShade(bool toggle) {
     FixSize(ClientSize().height() - (shown ? 0 : m_settings.m_shadeHeight));
     if (m_videoWnd)
         m_videoWnd->FitToParent();
+    // The arrow points the way the next press rolls.
+    m_shade->setText(shown ? "^" : "v");
+    m_shade->SetUpsideDown(!shown);
+    // Rolled down near the bottom of the screen, the taller window would push
+    // the picture off it: placed again as at start, frame included.
+    if (toggle && shown)
+        PlaceWindow(pos(), frameGeometry().size().expandedTo(size()));
 }
 
 void DLG_Main::Tick() {
@@ -277,8 +284,11 @@ void DLG_Main::OnCommand(int id) {
     switch (id) {
     case kIdHelp:
     case CTrayIcon::kCmdUserGuide:
-    case CTrayIcon::kCmdWebsite: // no web site of our own: the guide says it all
         OpenUserGuide();
+        break;
+    case CTrayIcon::kCmdWebsite:
+        if (m_openUrl)
+            m_openUrl(data_files::WebsiteAddress());
         break;
     case kIdSetup:
         RunSetup();
@@ -326,8 +336,7 @@ QUrl DLG_Main::ArchiveUrl() const {
 
 void DLG_Main::OpenUserGuide() {
     // Failures of the desktop's handler are not reported.
-    if (const QUrl url = data_files::UserGuideAddress(); url.isValid() && m_openUrl)
-        m_openUrl(url);
+    CHelpWindow::ShowUserGuide(this, m_openUrl);
 }
 
 void DLG_Main::OpenArchive() {

@@ -94,7 +94,9 @@ private:
     void Initialise();
     void AttachSkins();
     bool AttachSkin(CSkinButton* button, const char* stem);
-    void PlaceWindow();
+    // Moves the window of outer size `outer` from `saved` into the work area
+    // (PlacePosition) and keeps the position in the settings.
+    void PlaceWindow(QPoint saved, QSize outer);
     // The window-shade steps; `toggle` is false for the rolled-up layout at start.
     void ApplyShade(bool toggle);
     void OpenUserGuide();

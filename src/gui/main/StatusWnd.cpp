@@ -14,6 +14,8 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 
+#include <algorithm>
+
 namespace {
 
 // The icon pictures, loaded once on first use and kept for the whole run.
@@ -93,9 +95,13 @@ void CStatusWnd::timerEvent(QTimerEvent*) {
     m_timerId = startTimer(kTimerMs);
 }
 
-void CStatusWnd::DrawIcon(QPainter& p, Icon icon, int x, bool blinking, const QImage& frameA,
+QRect CStatusWnd::IconRect(Icon icon) const {
+    return QRect(ContentLeft() + 172 + 40 * icon, std::min(0, height() - 32), 32, 32);
+}
+
+void CStatusWnd::DrawIcon(QPainter& p, Icon icon, bool blinking, const QImage& frameA,
                           const QImage& frameB, const QImage& idle) {
-    const QRect at(x, 0, 32, 32);
+    const QRect at = IconRect(icon);
     if (!blinking) {
         Draw(p, at, idle);
         return;
@@ -128,28 +134,28 @@ void CStatusWnd::paintEvent(QPaintEvent* event) {
 
     // Detection: blinks on motion once armed; while arming a cross shrinks
     // from 32 (off) towards 12 as the countdown runs out.
-    DrawIcon(p, kDetect, f + 172, countdown == 0 && motion, icons.detect, icons.detectB,
-             icons.detect);
-    if (countdown != 0) {
-        const int d = DetectCrossSide(countdown, m_settings.MOTION_WRM);
-        Draw(p, QRect(f + 182, 17, d, d), icons.cross);
-    }
+    DrawIcon(p, kDetect, countdown == 0 && motion, icons.detect, icons.detectB, icons.detect);
+    // Crosses sit at the same place on their icon wherever the icon is.
+    auto crossAt = [this](Icon icon, int side) {
+        return QRect(IconRect(icon).topLeft() + QPoint(10, 17), QSize(side, side));
+    };
+    if (countdown != 0)
+        Draw(p, crossAt(kDetect, DetectCrossSide(countdown, m_settings.MOTION_WRM)), icons.cross);
 
-    const QRect crossAt(10, 17, 32, 32);
     const bool alarmBlinks = sounding && m_settings.MOTION_VOL > 0;
-    DrawIcon(p, kAlarm, f + 212, alarmBlinks, icons.alarm, icons.alarmB, icons.alarm);
+    DrawIcon(p, kAlarm, alarmBlinks, icons.alarm, icons.alarmB, icons.alarm);
     if (!alarmBlinks && m_settings.MOTION_VOL < 1)
-        Draw(p, crossAt.translated(f + 212, 0), icons.cross);
+        Draw(p, crossAt(kAlarm, 32), icons.cross);
 
     const bool recordBlinks =
         (movie && m_settings.CAPTURE_WMV != 0) || (recording && m_settings.CAPTURE_JPG != 0);
-    DrawIcon(p, kRecord, f + 252, recordBlinks, icons.recordA, icons.recordB, icons.recordIdle);
+    DrawIcon(p, kRecord, recordBlinks, icons.recordA, icons.recordB, icons.recordIdle);
     if (!recordBlinks && m_settings.CAPTURE_WMV == 0 && m_settings.CAPTURE_JPG == 0)
-        Draw(p, crossAt.translated(f + 252, 0), icons.cross);
+        Draw(p, crossAt(kRecord, 32), icons.cross);
 
-    DrawIcon(p, kEmail, f + 292, sending, icons.emailA, icons.emailB, icons.emailIdle);
+    DrawIcon(p, kEmail, sending, icons.emailA, icons.emailB, icons.emailIdle);
     if (!sending && m_settings.EMAIL_ENA == 0)
-        Draw(p, crossAt.translated(f + 292, 0), icons.cross);
+        Draw(p, crossAt(kEmail, 32), icons.cross);
 
     if (!m_hitRectsSet) {
         m_hit[kDetect] = QRect(f + 172, 0, 32, 32);

@@ -48,6 +48,10 @@ public:
     static int DetectCrossSide(int countdown, int warmUp);
     // Left edge of the centred 320-pixel content.
     int ContentLeft() const { return (width() - 320) / 2; }
+    // Where `icon` is painted: at the top, or flush with the bottom when the
+    // panel is less than an icon high, so that the caption at the icon's foot
+    // is never cut.
+    QRect IconRect(Icon icon) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -58,8 +62,8 @@ protected:
 private:
     CStatusInputs Inputs() const;
     // Draws the icon, alternating its two frames while it blinks.
-    void DrawIcon(QPainter& p, Icon icon, int x, bool blinking, const QImage& frameA,
-                  const QImage& frameB, const QImage& idle);
+    void DrawIcon(QPainter& p, Icon icon, bool blinking, const QImage& frameA, const QImage& frameB,
+                  const QImage& idle);
 
     CAppSettings& m_settings;
     CSurveillanceController* m_controller;

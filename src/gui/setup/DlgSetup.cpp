@@ -8,7 +8,7 @@
 #include "setup/PageStartup.h"
 #include "setup/PageVideoCapture.h"
 #include "setup/PageVideoDevice.h"
-#include "widgets/DataFiles.h"
+#include "widgets/HelpWindow.h"
 
 #include "app/AppSettings.h"
 #include "program/AppObjects.h"
@@ -16,7 +16,6 @@
 #include "video/SurveillanceController.h"
 #include "video/capture/VideoSourceWnd.h"
 
-#include <QDesktopServices>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QUrl>
@@ -100,11 +99,7 @@ void DLG_Setup::accept() {
 }
 
 void DLG_Setup::OnHelp() {
-    const QUrl url = data_files::UserGuideAddress();
-    if (m_services.openUrl)
-        m_services.openUrl(url);
-    else
-        QDesktopServices::openUrl(url);
+    CHelpWindow::ShowUserGuide(this, m_services.openUrl);
 }
 
 void DLG_Setup::OnLatestVersion() {

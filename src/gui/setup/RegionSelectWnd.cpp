@@ -51,9 +51,8 @@ QRect CRegionSelectWnd::GetRegion() const {
     return frame;
 }
 
-bool CRegionSelectWnd::InGrip(const QRect& grip, int x, int y) {
-    // Right and bottom edges are outside, as for any window rectangle.
-    return x >= grip.left() && x < grip.right() && y >= grip.top() && y < grip.bottom();
+bool CRegionSelectWnd::Inside(const QRect& r, int x, int y) {
+    return x >= r.left() && x < r.right() && y >= r.top() && y < r.bottom();
 }
 
 void CRegionSelectWnd::mousePressEvent(QMouseEvent* event) {
@@ -63,20 +62,27 @@ void CRegionSelectWnd::mousePressEvent(QMouseEvent* event) {
     const int y = event->position().toPoint().y();
     // The widget keeps the mouse while a button is down, so a drag goes on
     // outside the window.
-    if (InGrip(m_gripTL, x, y)) {
+    if (Inside(m_gripTL, x, y)) {
         m_dragTL = true;
         m_dragOffset = QPoint(m_gripTL.left() - x, m_gripTL.top() - y);
-    } else if (InGrip(m_gripBR, x, y)) {
+    } else if (Inside(m_gripBR, x, y)) {
         m_dragBR = true;
         m_dragOffset = QPoint(m_gripBR.right() - x, m_gripBR.bottom() - y);
+    } else if (Inside(m_region, x, y)) {
+        m_dragAll = true;
+        m_dragOffset = QPoint(m_region.left() - x, m_region.top() - y);
+        setCursor(Qt::SizeAllCursor);
     }
 }
 
 void CRegionSelectWnd::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;
+    if (m_dragAll)
+        setCursor(Qt::CrossCursor);
     m_dragTL = false;
     m_dragBR = false;
+    m_dragAll = false;
 }
 
 void CRegionSelectWnd::mouseMoveEvent(QMouseEvent* event) {
@@ -96,6 +102,14 @@ void CRegionSelectWnd::mouseMoveEvent(QMouseEvent* event) {
         newBottom = std::min(newBottom, m_client.bottom() - 1);
         newRight = std::min(newRight, m_client.right() - 1);
         SetRegion(m_region.left(), m_region.top(), newRight, newBottom, false);
+    } else if (m_dragAll) {
+        // The whole rectangle keeps its size and stays off the window's
+        // outermost rows and columns, as the grips do.
+        const int w = m_region.right() - m_region.left();
+        const int h = m_region.bottom() - m_region.top();
+        const int newLeft = std::max(std::min(x, m_client.right() - 1 - w), m_client.left() + 1);
+        const int newTop = std::max(std::min(y, m_client.bottom() - 1 - h), m_client.top() + 1);
+        SetRegion(newLeft, newTop, newLeft + w, newTop + h, false);
     }
 }
 

@@ -6,7 +6,8 @@
 struct CFrameImage;
 
 // The detection rectangle over the last video picture on the "Motion Detect"
-// page: the user drags its top-left and bottom-right grips. It converts
+// page: the user drags its top-left and bottom-right grips, or the whole
+// rectangle by pressing inside it. It converts
 // between its own pixels and the 320 x 240 frame coordinates of the settings.
 class CRegionSelectWnd : public QWidget {
     Q_OBJECT
@@ -43,7 +44,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    static bool InGrip(const QRect& grip, int x, int y);
+    // Right and bottom edges lie outside, as for any window rectangle.
+    static bool Inside(const QRect& r, int x, int y);
 
     // Rectangles keep (left, top, right, bottom) as given: x1/y1/x2/y2.
     QRect m_region;
@@ -52,6 +54,7 @@ private:
     bool m_enabled = false;
     bool m_dragTL = false;
     bool m_dragBR = false;
+    bool m_dragAll = false;
     QPoint m_dragOffset;
     float m_sx = 1.0f;
     float m_sy = 1.0f;

@@ -54,4 +54,8 @@ QUrl UserGuideAddress() {
     return QUrl(QString::fromStdString(UserGuideUrl()));
 }
 
+QUrl WebsiteAddress() {
+    return QUrl(QString::fromStdString(ProductPageUrl()));
+}
+
 } // namespace data_files

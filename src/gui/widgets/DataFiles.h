@@ -20,5 +20,7 @@ QImage LoadImage(const QString& name);
 // The user guide as every help command opens it: our copy beside the program
 // (or installed), else the product site's page.
 QUrl UserGuideAddress();
+// The product's page on its web site.
+QUrl WebsiteAddress();
 
 } // namespace data_files

@@ -23,13 +23,20 @@ public:
     const QPixmap& Image(Slot slot) const { return m_slots[slot]; }
     // The picture a paint shows in the button's present state.
     const QPixmap* ChooseImage() const;
+    // Shows the pictures upside down (an arrow that points the other way).
+    void SetUpsideDown(bool on);
+    // The dotted ring inside a skinned button that the keyboard moved the focus to.
+    QRect FocusRing() const { return rect().adjusted(3, 3, -4, -4); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
     bool LoadSlot(Slot slot, const QString& file);
 
     std::array<QPixmap, kSlotCount> m_slots;
     bool m_ownerDraw = false;
+    bool m_upsideDown = false;
+    bool m_keyboardFocus = false;
 };
