@@ -23,23 +23,21 @@ protected:
     MessageBoxTest() {
         GuiTestApp();
         m_previous = SetMessageSink(&sink);
-        // Any event handled before Settle means a box ran a loop of its own inside the
-        // caller: the box is answered so that the test fails instead of hanging.
-        m_nestedLoop.setSingleShot(true);
-        QObject::connect(&m_nestedLoop, &QTimer::timeout, [this] {
-            m_heldUp = true;
-            if (QWidget* modal = QApplication::activeModalWidget())
-                modal->close();
+        // A modal box runs a loop of its own inside its caller, where this timer
+        // finds it: it is answered so that the test fails instead of hanging.
+        QObject::connect(&m_guard, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                m_heldUp = true;
+                box->close();
+            }
         });
-        m_nestedLoop.start(0);
+        m_guard.start(0);
     }
     ~MessageBoxTest() override { SetMessageSink(m_previous); }
 
-    // True when a caller was held up by a box; from here on events run.
-    bool HeldUp() {
-        m_nestedLoop.stop();
-        return m_heldUp;
-    }
+    // True when a box held up its caller.
+    bool HeldUp() const { return m_heldUp; }
+    void StopGuard() { m_guard.stop(); }
     // Lets the user-interface thread handle what is waiting.
     static void Settle() {
         for (int i = 0; i < 3; ++i) {
@@ -58,7 +56,7 @@ protected:
 
 private:
     IMessageSink* m_previous = nullptr;
-    QTimer m_nestedLoop;
+    QTimer m_guard;
     bool m_heldUp = false;
 };
 
@@ -105,10 +103,11 @@ TEST_F(MessageBoxTest, AMessageFromAnotherThreadIsShownByTheWindowsThread) {
     EXPECT_EQ(sink.OpenBox()->windowTitle(), "Error");
     EXPECT_EQ(sink.OpenBox()->icon(), QMessageBox::Critical);
     EXPECT_EQ(sink.OpenBox()->parentWidget(), nullptr);
+    EXPECT_FALSE(HeldUp());
 }
 
 TEST_F(MessageBoxTest, AnAnswerToTheUsersOwnDialogStaysModalOverIt) {
-    EXPECT_FALSE(HeldUp());
+    StopGuard();
     QDialog dialog;
     dialog.setModal(true);
     dialog.show();
@@ -139,8 +138,8 @@ TEST_F(MessageBoxTest, NoSoundDeviceIsSaidOnceWithoutHoldingUpTheAlarms) {
         }
     }
     ::unsetenv("SDL_AUDIODRIVER");
-    EXPECT_FALSE(HeldUp());
     Settle();
+    EXPECT_FALSE(HeldUp());
     const QStringList lines = Shown().split('\n');
     ASSERT_EQ(lines.size(), 2) << Shown().toStdString(); // the text and SDL's reason
     EXPECT_EQ(lines[0], "Unable to open audio out device");
