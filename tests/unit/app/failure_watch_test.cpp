@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,110 +14,61 @@
 namespace {
 
 const std::string kSubject = "OCULON> 07/Dec/26 14:05:09.25";
-// Inputs starting with "box: " are the movie writer's "Error" boxes (text, then detail).
-const std::string kBox = "box: ";
 
-struct CWatchCase {
-    const char* name;
-    std::vector<std::string> inputs;
-    CFailureWatch::Kind kind;
-    bool failing;
-    std::string reason;
-    size_t stretches;
-};
-
-void Feed(CFailureWatch& watch, const std::string& input) {
-    if (input.rfind(kBox, 0) != 0) {
-        watch.Event(input);
-        return;
+// Inputs are separated by "|"; those starting with "box: " are the movie
+// writer's "Error" boxes, their detail after the first line break.
+void Feed(CFailureWatch& watch, const std::string& inputs) {
+    size_t from = 0;
+    while (from <= inputs.size()) {
+        const size_t to = std::min(inputs.find('|', from), inputs.size());
+        const std::string input = inputs.substr(from, to - from);
+        from = to + 1;
+        if (input.rfind("box: ", 0) != 0) {
+            watch.Event(input);
+            continue;
+        }
+        const size_t cut = input.find('\n');
+        watch.ShowMessageWithDetail("Error", input.substr(5, cut - 5), MessageIcon::Error,
+                                    input.substr(cut + 1));
     }
-    const std::string box = input.substr(kBox.size());
-    const size_t cut = box.find('\n');
-    watch.ShowMessageWithDetail("Error", box.substr(0, cut), MessageIcon::Error,
-                                box.substr(cut + 1));
 }
 
 } // namespace
 
 TEST(FailureWatch, StretchesBeginAtTheFirstFailureAndEndAtTheNextSuccess) {
-    const std::string refused = "cannot connect to mail.example.org: Connection refused";
-    const std::string full = "Unable to Write Frame\n/a/m.wmv: No space left on device";
-    const CWatchCase cases[] = {
-        {"queued",
-         {"mail: queued " + kSubject + ": " + refused},
-         CFailureWatch::kMail,
-         true,
-         "waiting in the outbox: " + refused,
-         1},
-        {"queued twice then failed: one stretch",
-         {"mail: queued " + kSubject + ": a", "mail: queued " + kSubject + ": b",
-          "mail: failed " + kSubject + ": c"},
-         CFailureWatch::kMail,
-         true,
-         "not sent: c",
-         1},
-        {"a new stretch begun before anyone looked is told once",
-         {"mail: queued " + kSubject + ": a", "mail: sent " + kSubject,
-          "mail: failed " + kSubject + ": c"},
-         CFailureWatch::kMail,
-         true,
-         "not sent: c",
-         1},
-        {"sent with a refused recipient still ends it",
-         {"mail: failed " + kSubject + ": a", "mail: sent " + kSubject + "; refused: x@y.org"},
-         CFailureWatch::kMail,
-         false,
-         "",
-         1},
-        {"camera back",
-         {"camera: lost Hall", "camera: back Hall"},
-         CFailureWatch::kCamera,
-         false,
-         "",
-         1},
-        {"camera lost",
-         {"camera: lost Hall"},
-         CFailureWatch::kCamera,
-         true,
-         "camera lost: Hall",
-         1},
-        {"a failed movie's own end is no success",
-         {"movie: start /a/m.wmv", kBox + full, "movie: end /a/m.wmv 3"},
-         CFailureWatch::kRecording,
-         true,
-         full,
-         1},
-        {"the next movie completed ends it",
-         {kBox + full, "movie: start /a/n.wmv", "movie: end /a/n.wmv 5"},
-         CFailureWatch::kRecording,
-         false,
-         "",
-         1},
-        {"a movie without frames ends nothing",
-         {kBox + full, "movie: start /a/n.wmv", "movie: end /a/n.wmv 0"},
-         CFailureWatch::kRecording,
-         true,
-         full,
-         1},
-        {"mail lines leave recording alone",
-         {"mail: failed " + kSubject + ": a"},
-         CFailureWatch::kRecording,
-         false,
-         "",
-         0},
+    using W = CFailureWatch;
+    struct {
+        W::Kind kind;
+        const char* inputs;
+        const char* reason; // empty: not failing
+        size_t stretches;
+    } const cases[] = {
+        {W::kMail, "mail: queued S: cannot connect to m.org: refused",
+         "waiting in the outbox: cannot connect to m.org: refused", 1},
+        {W::kMail, "mail: queued S: a|mail: queued S: b|mail: failed S: c", "not sent: c", 1},
+        // A new stretch begun before anyone looked is told once.
+        {W::kMail, "mail: queued S: a|mail: sent S|mail: failed S: c", "not sent: c", 1},
+        {W::kMail, "mail: failed S: a|mail: sent S; refused: x@y.org", "", 1},
+        {W::kCamera, "camera: lost Hall|camera: back Hall", "", 1},
+        {W::kCamera, "camera: lost Hall", "camera lost: Hall", 1},
+        // A failed movie's own end is no success; the next movie with frames is.
+        {W::kRecording, "movie: start /a/m.wmv|box: F\n/a/m.wmv: full|movie: end /a/m.wmv 3",
+         "F\n/a/m.wmv: full", 1},
+        {W::kRecording, "box: F\nd|movie: start /a/n.wmv|movie: end /a/n.wmv 5", "", 1},
+        {W::kRecording, "box: F\nd|movie: start /a/n.wmv|movie: end /a/n.wmv 0", "F\nd", 1},
+        {W::kRecording, "mail: failed S: a|camera: lost Hall", "", 0},
     };
-    for (const CWatchCase& c : cases) {
+    for (const auto& c : cases) {
         CFailureWatch watch(nullptr, nullptr);
-        for (const std::string& input : c.inputs)
-            Feed(watch, input);
-        const CFailureWatch::CState state = watch.State(c.kind);
-        EXPECT_EQ(state.failing, c.failing) << c.name;
-        EXPECT_EQ(state.reason, c.reason) << c.name;
+        Feed(watch, c.inputs);
+        const W::CState state = watch.State(c.kind);
+        EXPECT_EQ(state.failing, *c.reason != 0) << c.inputs;
+        EXPECT_EQ(state.reason, c.reason) << c.inputs;
         size_t stretches = 0;
         for (const auto& notice : watch.TakeNewStretches())
             stretches += notice.kind == c.kind;
-        EXPECT_EQ(stretches, c.stretches) << c.name;
-        EXPECT_TRUE(watch.TakeNewStretches().empty()) << c.name << ": each stretch is told once";
+        EXPECT_EQ(stretches, c.stretches) << c.inputs;
+        EXPECT_TRUE(watch.TakeNewStretches().empty()) << c.inputs << ": told once";
     }
 }
 
