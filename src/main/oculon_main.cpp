@@ -6,6 +6,8 @@
 
 #include "app/Clock.h"
 #include "app/CommandLine.h"
+#include "app/EventLog.h"
+#include "app/FailureWatch.h"
 #include "app/HomeFolder.h"
 #include "app/MessageSink.h"
 #include "app/PrivateFiles.h"
@@ -35,7 +37,10 @@ int main(int argc, char** argv) {
     // Message boxes shown while the window sits in the tray must not end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     CQtMessageSink sink;
-    SetMessageSink(&sink);
+    // Failures read from the event lines and the messages, for the status panel.
+    CFailureWatch failures(nullptr, &sink);
+    SetMessageSink(&failures);
+    SetEventLog(&failures);
     SetAppCaption("oculon");
     IgnoreBrokenPipes();
 
@@ -53,10 +58,14 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
     {
         DLG_Main dialog(objects, CSystemClock::Instance());
+        sink.SetOwner(&dialog);
+        dialog.SetFailureWatch(&failures);
         dialog.WatchStopFlag(&g_stopSignal);
         dialog.Run();
     } // the windows end with the main window, before the objects they show
+    sink.SetModal(true);
     objects.DestroyAll();
+    SetEventLog(nullptr);
     SetMessageSink(nullptr);
     return 0;
 }

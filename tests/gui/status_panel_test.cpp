@@ -205,3 +205,72 @@ TEST_F(StatusPanelTest, ClickOpensTheSetupPageOfTheIconUnderTheRelease) {
     EXPECT_FALSE(sound.sounding);
     EXPECT_EQ(mailer.reports, 1);
 }
+
+TEST_F(StatusPanelTest, AFailureMarksItsIconSaysWhyAndIsToldOncePerStretch) {
+    struct Case {
+        CFailureWatch::Kind kind;
+        CStatusWnd::Icon icon;
+        std::vector<std::string> fail, succeed;
+        QString told;
+    };
+    const std::string subject = "OCULON> 07/Dec/26 14:05:09.25";
+    const std::string refused = "cannot connect to mail.example.org: Connection refused";
+    const Case cases[] = {
+        {CFailureWatch::kMail,
+         CStatusWnd::kEmail,
+         {"mail: queued " + subject + ": " + refused},
+         {"mail: sent " + subject},
+         QString::fromStdString("Oculon: report mail|waiting in the outbox: " + refused)},
+        {CFailureWatch::kCamera,
+         CStatusWnd::kDetect,
+         {"camera: lost Hall"},
+         {"camera: back Hall"},
+         "Oculon: camera|camera lost: Hall"},
+        {CFailureWatch::kRecording,
+         CStatusWnd::kRecord,
+         {"box"},
+         {"movie: start /a/n.wmv", "movie: end /a/n.wmv 5"},
+         "Oculon: recording|Unable to Set Output Filename\n/a/m.wmv: Permission denied"},
+    };
+    CControllerTestAccess::SetArmCountdown(*controller, 0); // no cross over the detection icon
+    for (const Case& c : cases) {
+        CFailureWatch watch(nullptr, nullptr);
+        panel->SetFailureWatch(&watch);
+        EXPECT_EQ(CStatusWnd::FailureIcon(c.kind), c.icon);
+        QStringList told;
+        QObject receiver;
+        QObject::connect(
+            panel.get(), &CStatusWnd::FailureBegan, &receiver,
+            [&](const QString& title, const QString& text) { told << title + "|" + text; });
+        auto feed = [&](const std::vector<std::string>& inputs) {
+            for (const std::string& input : inputs) {
+                if (input == "box")
+                    watch.ShowMessageWithDetail("Error", "Unable to Set Output Filename",
+                                                MessageIcon::Error, "/a/m.wmv: Permission denied");
+                else
+                    watch.Event(input);
+            }
+            panel->OnTimer();
+        };
+        const QPoint on(panel->ContentLeft() + 172 + 40 * c.icon + 16, 16);
+        const QPoint text(panel->ContentLeft() + 20, 16);
+        // The mark: red in the icon's top-right corner, clear of the switched-off cross.
+        auto marked = [&] {
+            return BoundingBox(IconArea(Shot(panel.get()), c.icon).copy(20, 0, 12, 12), IsReddish)
+                .isValid();
+        };
+        EXPECT_FALSE(marked()) << c.icon;
+        feed(c.fail);
+        feed(c.fail);
+        EXPECT_TRUE(marked()) << c.icon;
+        EXPECT_EQ(panel->ToolTipAt(on), c.told.section('|', 1));
+        EXPECT_TRUE(panel->ToolTipAt(text).isEmpty());
+        EXPECT_EQ(told, QStringList{c.told}) << "one notice for the stretch";
+        feed(c.succeed);
+        EXPECT_FALSE(marked()) << c.icon;
+        EXPECT_TRUE(panel->ToolTipAt(on).isEmpty());
+        feed(c.fail);
+        EXPECT_EQ(told.size(), 2) << "a new stretch is told again";
+        panel->SetFailureWatch(nullptr);
+    }
+}

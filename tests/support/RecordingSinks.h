@@ -13,12 +13,17 @@ public:
         std::string caption;
         std::string text;
         MessageIcon icon;
+        std::string detail;
     };
     CRecordingMessageSink() : m_previous(SetMessageSink(this)) {}
     ~CRecordingMessageSink() override { SetMessageSink(m_previous); }
     void ShowMessage(const std::string& caption, const std::string& text,
                      MessageIcon icon) override {
-        m_messages.push_back({caption, text, icon});
+        m_messages.push_back({caption, text, icon, {}});
+    }
+    void ShowMessageWithDetail(const std::string& caption, const std::string& text,
+                               MessageIcon icon, const std::string& detail) override {
+        m_messages.push_back({caption, text, icon, detail});
     }
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;

@@ -9,6 +9,10 @@ public:
     void ShowMessage(const std::string& caption, const std::string& text, MessageIcon) override {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     }
+    void ShowMessageWithDetail(const std::string& caption, const std::string& text, MessageIcon,
+                               const std::string& detail) override {
+        std::fprintf(stderr, "%s: %s\n%s\n", caption.c_str(), text.c_str(), detail.c_str());
+    }
 };
 
 CStderrSink g_stderrSink;
@@ -25,12 +29,22 @@ IMessageSink* SetMessageSink(IMessageSink* sink) {
     return previous;
 }
 
-void AppMessageBox(const std::string& text) {
-    g_sink->ShowMessage(g_caption, text, MessageIcon::Warning);
+namespace {
+void Show(const std::string& caption, const std::string& text, MessageIcon icon,
+          const std::string& detail) {
+    if (detail.empty())
+        g_sink->ShowMessage(caption, text, icon);
+    else
+        g_sink->ShowMessageWithDetail(caption, text, icon, detail);
+}
+} // namespace
+
+void AppMessageBox(const std::string& text, const std::string& detail) {
+    Show(g_caption, text, MessageIcon::Warning, detail);
 }
 
-void ErrorMessageBox(const std::string& text) {
-    g_sink->ShowMessage("Error", text, MessageIcon::Error);
+void ErrorMessageBox(const std::string& text, const std::string& detail) {
+    Show("Error", text, MessageIcon::Error, detail);
 }
 
 std::string AppCaption() {

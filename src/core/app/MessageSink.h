@@ -11,6 +11,14 @@ public:
     virtual ~IMessageSink() = default;
     virtual void ShowMessage(const std::string& caption, const std::string& text,
                              MessageIcon icon) = 0;
+    // The same box with `detail` (what failed and why: a path and the system's
+    // reason) on a line of its own after the text. A sink that has no room for
+    // it shows the text alone, so the text itself never changes.
+    virtual void ShowMessageWithDetail(const std::string& caption, const std::string& text,
+                                       MessageIcon icon, const std::string& detail) {
+        (void)detail;
+        ShowMessage(caption, text, icon);
+    }
 };
 
 // Installs the sink for the whole process (nullptr restores the stderr fallback);
@@ -18,9 +26,10 @@ public:
 IMessageSink* SetMessageSink(IMessageSink* sink);
 
 // The application message box: the executable's name as caption, warning icon.
-void AppMessageBox(const std::string& text);
+// `detail`, when known, says what failed and why below the text.
+void AppMessageBox(const std::string& text, const std::string& detail = {});
 // The plain error box of the movie writer: caption "Error", error icon.
-void ErrorMessageBox(const std::string& text);
+void ErrorMessageBox(const std::string& text, const std::string& detail = {});
 
 // The caption of application message boxes (executable file name without extension).
 std::string AppCaption();

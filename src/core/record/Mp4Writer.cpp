@@ -78,7 +78,7 @@ bool CMp4Writer::Begin(int width, int height) {
     m_stream->time_base = AVRational{1, 1000};
     // Each finished fragment goes to the file at once, not when a buffer fills.
     m_format->flush_packets = 1;
-    if (avio_open(&m_format->pb, ("file:" + m_path).c_str(), AVIO_FLAG_WRITE) < 0)
+    if (!AvOk(avio_open(&m_format->pb, ("file:" + m_path).c_str(), AVIO_FLAG_WRITE)))
         return Fail("Unable to Set Output Filename");
     m_started = true;
     AVDictionary* options = nullptr;
@@ -90,7 +90,7 @@ bool CMp4Writer::Begin(int width, int height) {
     av_dict_set_int(&options, "video_track_timescale", 1000, 0);
     const int header = avformat_write_header(m_format, &options);
     av_dict_free(&options);
-    if (header < 0)
+    if (!AvOk(header))
         return Fail("Unable to Initialize Writing");
     m_writing = true;
 
@@ -160,7 +160,7 @@ bool CMp4Writer::Encode(int64_t captureMs) {
     m_frame->pict_type = key ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     if (key)
         m_lastKeyPts = pts;
-    if (avcodec_send_frame(m_encoder, m_frame) < 0 || !Drain())
+    if (!AvOk(avcodec_send_frame(m_encoder, m_frame)) || !Drain())
         return Fail("Unable to Write Frame");
     return true;
 }
@@ -170,7 +170,7 @@ bool CMp4Writer::Drain() {
         const int got = avcodec_receive_packet(m_encoder, m_packet);
         if (got == AVERROR(EAGAIN) || got == AVERROR_EOF)
             return true;
-        if (got < 0)
+        if (!AvOk(got))
             return false;
         // Without B-frames packets come in frame order, so the next packet's
         // stamp is where the one before it ends.
@@ -188,17 +188,25 @@ bool CMp4Writer::WritePending(int64_t nextPts) {
     m_pending->duration = std::max<int64_t>(1, nextPts - m_pending->pts);
     m_pending->stream_index = m_stream->index;
     av_packet_rescale_ts(m_pending, m_encoder->time_base, m_stream->time_base);
-    const bool written = av_interleaved_write_frame(m_format, m_pending) >= 0;
+    const bool written = AvOk(av_interleaved_write_frame(m_format, m_pending));
     av_packet_unref(m_pending);
     if (written)
         ++m_framesInFile;
     return written;
 }
 
+bool CMp4Writer::AvOk(int result) {
+    if (result < 0)
+        m_avError = result;
+    return result >= 0;
+}
+
 bool CMp4Writer::Fail(const char* text) {
     m_errorText = text;
+    // Said before the close, so that the movie's end is logged after its
+    // failure, as for a completion that fails.
+    ErrorMessageBox(m_errorText, movie_file::FailureDetail(m_path, m_avError));
     Close();
-    ErrorMessageBox(m_errorText);
     return false;
 }
 
@@ -212,15 +220,15 @@ void CMp4Writer::Close() {
         const int64_t last = m_lastInterval > 0 ? m_lastInterval : 1000 / m_framesPerSecond;
         if (m_pending->data)
             failed = !WritePending(m_pending->pts + last) || failed;
-        failed = av_write_trailer(m_format) < 0 || failed;
+        failed = !AvOk(av_write_trailer(m_format)) || failed;
     }
     if (m_started)
-        failed = !movie_file::Close(m_format, m_path, m_framesInFile) || failed;
+        failed = !movie_file::Close(m_format, m_path, m_framesInFile, m_avError) || failed;
     m_started = false;
     m_writing = false;
     m_open = false;
     ReleaseAll();
-    movie_file::ReportEnd(failed, m_errorText, m_announced, m_path, m_framesInFile);
+    movie_file::ReportEnd(failed, m_errorText, m_announced, m_path, m_framesInFile, m_avError);
 }
 
 void CMp4Writer::ReleaseAll() {

@@ -51,10 +51,13 @@ private:
     bool Drain();
     bool WritePending(int64_t nextPts);
     bool Fail(const char* text);
+    // Keeps a failed FFmpeg call's code for the message; true when `result` is no error.
+    bool AvOk(int result);
     void ReleaseAll();
 
     std::string m_path;
     std::string m_errorText;
+    int m_avError = 0; // the last failed FFmpeg call's code, for the message's detail
     CYuvConverter m_converter;
     AVFormatContext* m_format = nullptr;
     AVStream* m_stream = nullptr;

@@ -7,10 +7,37 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <dlfcn.h>
+#include <string>
 
 namespace {
 constexpr size_t kBufferBytes = CWavePlayer::kBufferSamples * sizeof(int16_t);
+
+// ALSA's error handler, as libasound declares it.
+using AlsaErrorHandler = void (*)(const char* file, int line, const char* function, int err,
+                                  const char* fmt, ...);
+
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// Without a sound card ALSA prints its own lines to standard error for every
+// device SDL tries, before our one message says the same. SDL loads libasound
+// when it needs it; loading it here first (only if it is installed) lets us
+// hand it a handler that says nothing. Nothing else of the library is touched.
+void QuietAlsaDiagnostics() {
+    static const bool done = [] {
+        void* alsa = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (!alsa)
+            return false;
+        using SetHandler = int (*)(AlsaErrorHandler);
+        auto set = reinterpret_cast<SetHandler>(::dlsym(alsa, "snd_lib_error_set_handler"));
+        if (set)
+            set(&IgnoreAlsaError);
+        // Kept loaded for the whole run: the handler must stay in force when SDL loads it again.
+        return set != nullptr;
+    }();
+    (void)done;
 }
+} // namespace
 
 CWavePlayer::CWavePlayer(int volume) : m_synth(volume) {
     Open();
@@ -30,6 +57,7 @@ bool CWavePlayer::Open() {
     m_paused = true;
     m_silentFilled = 0;
 
+    QuietAlsaDiagnostics();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         Fail();
         return false;
@@ -60,7 +88,8 @@ void CWavePlayer::Fail() {
     if (m_failureReported)
         return;
     m_failureReported = true;
-    AppMessageBox("Unable to open audio out device");
+    // SDL says which driver and device failed and why.
+    AppMessageBox("Unable to open audio out device", SDL_GetError());
 }
 
 void CWavePlayer::SetSiren(bool on) {

@@ -13,9 +13,11 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -40,19 +42,24 @@ size_t Utf16Units(const std::string& text) {
     return units;
 }
 
-// The file can be created: its folder exists and is writable, and no folder
-// of that name is in the way.
-bool CanCreateFile(const std::string& path) {
+// Whether the file can be created: 0 when its folder exists and is writable
+// and no folder of that name is in the way, else the system's error number.
+int CreateFileError(const std::string& path) {
     if (path.empty())
-        return false;
+        return ENOENT;
     namespace fs = std::filesystem;
     std::error_code ec;
     if (fs::is_directory(path, ec))
-        return false;
+        return EISDIR;
     fs::path folder = fs::path(path).parent_path();
     if (folder.empty())
         folder = ".";
-    return fs::is_directory(folder, ec) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0)
+        return errno;
+    if (!S_ISDIR(info.st_mode))
+        return ENOTDIR;
+    return ::access(folder.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
 }
 
 } // namespace
@@ -89,8 +96,10 @@ bool CWmvWriter::Open() {
     m_stream->time_base = AVRational{1, 1000};
     if (Utf16Units(m_path) > kMaxNameUnits)
         return Fail("Unable to Convert Output Filename");
-    if (!CanCreateFile(m_path))
+    if (const int error = CreateFileError(m_path)) {
+        m_avError = AVERROR(error);
         return Fail("Unable to Set Output Filename");
+    }
     return true;
 }
 
@@ -168,10 +177,10 @@ bool CWmvWriter::SetUpInput(int width, int height, bool wellFormed) {
         return Fail("Unable to Set Input Properties for Media Writer");
 
     // The file is created only now, so an unused movie leaves no empty file.
-    if (avio_open(&m_format->pb, ("file:" + m_path).c_str(), AVIO_FLAG_WRITE) < 0)
+    if (!AvOk(avio_open(&m_format->pb, ("file:" + m_path).c_str(), AVIO_FLAG_WRITE)))
         return Fail("Unable to Initialize Writing");
     m_fileCreated = true;
-    if (avformat_write_header(m_format, nullptr) < 0)
+    if (!AvOk(avformat_write_header(m_format, nullptr)))
         return Fail("Unable to Initialize Writing");
     return true;
 }
@@ -213,7 +222,7 @@ bool CWmvWriter::EncodeFrame(bool filled) {
     if (ok) {
         m_frame->pts = static_cast<int64_t>(m_nextSampleTime);
         m_frame->quality = m_encoder->global_quality;
-        ok = avcodec_send_frame(m_encoder, m_frame) >= 0 && DrainPackets();
+        ok = AvOk(avcodec_send_frame(m_encoder, m_frame)) && DrainPackets();
     }
     ++m_framesWritten;
     m_nextSampleTime =
@@ -228,7 +237,7 @@ bool CWmvWriter::DrainPackets() {
         const int got = avcodec_receive_packet(m_encoder, m_packet);
         if (got == AVERROR(EAGAIN) || got == AVERROR_EOF)
             return true;
-        if (got < 0)
+        if (!AvOk(got))
             return false;
         m_packet->stream_index = m_stream->index;
         // Each frame lasts until the next one's stamp, so the movie's length
@@ -238,16 +247,24 @@ bool CWmvWriter::DrainPackets() {
         if (m_packet->pts != AV_NOPTS_VALUE && nextStamp > m_packet->pts)
             m_packet->duration = nextStamp - m_packet->pts;
         av_packet_rescale_ts(m_packet, m_encoder->time_base, m_stream->time_base);
-        if (av_interleaved_write_frame(m_format, m_packet) < 0)
+        if (!AvOk(av_interleaved_write_frame(m_format, m_packet)))
             return false;
         ++m_framesInFile;
     }
 }
 
+bool CWmvWriter::AvOk(int result) {
+    if (result < 0)
+        m_avError = result;
+    return result >= 0;
+}
+
 bool CWmvWriter::Fail(const char* text) {
     m_errorText = text;
+    // Said before the close, so that the movie's end is logged after its
+    // failure, as for a completion that fails.
+    ErrorMessageBox(m_errorText, movie_file::FailureDetail(m_path, m_avError));
     Close();
-    ErrorMessageBox(m_errorText);
     return false;
 }
 
@@ -258,14 +275,14 @@ void CWmvWriter::Close() {
         // sizes: only now is the file complete.
         if (avcodec_send_frame(m_encoder, nullptr) >= 0)
             failed = !DrainPackets();
-        failed = av_write_trailer(m_format) < 0 || failed;
+        failed = !AvOk(av_write_trailer(m_format)) || failed;
     }
     if (m_fileCreated)
-        failed = !movie_file::Close(m_format, m_path, m_framesInFile) || failed;
+        failed = !movie_file::Close(m_format, m_path, m_framesInFile, m_avError) || failed;
     m_fileCreated = false;
     m_state = kClosed;
     ReleaseAll();
-    movie_file::ReportEnd(failed, m_errorText, m_announced, m_path, m_framesInFile);
+    movie_file::ReportEnd(failed, m_errorText, m_announced, m_path, m_framesInFile, m_avError);
 }
 
 void CWmvWriter::ReleaseAll() {

@@ -56,10 +56,13 @@ private:
     bool EncodeFrame(bool filled);
     bool DrainPackets();
     bool Fail(const char* text);
+    // Keeps a failed FFmpeg call's code for the message; true when `result` is no error.
+    bool AvOk(int result);
     void ReleaseAll();
 
     std::string m_path;
     std::string m_errorText;
+    int m_avError = 0; // the last failed FFmpeg call's code, for the message's detail
     AVFormatContext* m_format = nullptr;
     AVStream* m_stream = nullptr;
     AVCodecContext* m_encoder = nullptr;

@@ -61,6 +61,11 @@ void DLG_Main::SetSetupOpener(setup_dialog::OpenFn open) {
         m_statusWnd->SetSetupOpener(m_openSetup);
 }
 
+void DLG_Main::SetFailureWatch(CFailureWatch* watch) {
+    if (m_statusWnd)
+        m_statusWnd->SetFailureWatch(watch);
+}
+
 void DLG_Main::CreateControls() {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
@@ -125,6 +130,11 @@ void DLG_Main::Initialise() {
                                  m_app.Services(), m_app);
     // A click on the status panel opens the setup dialog over this window.
     m_statusWnd->SetSetupOpener(m_openSetup);
+    connect(m_statusWnd, &CStatusWnd::FailureBegan, this,
+            [this](const QString& title, const QString& text) {
+                if (m_tray)
+                    m_tray->Notify(title, text);
+            });
 
     AttachSkins();
     PlaceWindow(QPoint(m_settings.APP_POSX, m_settings.APP_POSY), size());

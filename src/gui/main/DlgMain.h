@@ -13,6 +13,7 @@
 
 class CAppObjects;
 class CAppSettings;
+class CFailureWatch;
 class CSkinButton;
 class CStartSignal;
 class CStatusWnd;
@@ -65,6 +66,10 @@ public:
     // What the setup button and the status panel's icons open (the modal setup
     // dialog by default), inside the controller's setup bracket.
     void SetSetupOpener(setup_dialog::OpenFn open);
+
+    // Where the status panel reads failures from; each failing stretch that
+    // begins also shows as a notification from the tray icon.
+    void SetFailureWatch(CFailureWatch* watch);
 
     CSkinButton* Button(int id) const;
     CVideoWnd* VideoWnd() const { return m_videoWnd; }

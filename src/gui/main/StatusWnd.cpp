@@ -11,8 +11,10 @@
 #include "app/TextLines.h"
 #include "video/ArmCountdown.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -40,6 +42,34 @@ const CStatusIcons& Icons() {
 void Draw(QPainter& p, const QRect& at, const QImage& image) {
     if (!image.isNull())
         p.drawImage(at, image);
+}
+
+// A failure's mark: a red disc with a white "!" in the icon's top-right corner,
+// clear of the switched-off cross at the bottom left.
+void DrawFailureMark(QPainter& p, int iconX) {
+    const QRect disc(iconX + 20, 0, 12, 12);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(220, 0, 0));
+    p.drawEllipse(disc);
+    p.setPen(Qt::white);
+    QFont bold = PointFont("Tahoma", 7);
+    bold.setBold(true);
+    p.setFont(bold);
+    p.drawText(disc, Qt::AlignCenter, QStringLiteral("!"));
+    p.restore();
+}
+
+QString FailureTitle(CFailureWatch::Kind kind) {
+    switch (kind) {
+    case CFailureWatch::kMail:
+        return QStringLiteral("Oculon: report mail");
+    case CFailureWatch::kCamera:
+        return QStringLiteral("Oculon: camera");
+    default:
+        return QStringLiteral("Oculon: recording");
+    }
 }
 
 } // namespace
@@ -82,9 +112,64 @@ CStatusInputs CStatusWnd::Inputs() const {
 void CStatusWnd::OnTimer() {
     const bool busy = m_composer.Update(Inputs());
     SetStatus(QString::fromStdString(m_composer.Text()));
-    if (busy || m_lastBusy)
+    const bool failuresChanged = ReadFailures();
+    if (busy || m_lastBusy || failuresChanged)
         repaint();
     m_lastBusy = busy;
+}
+
+void CStatusWnd::SetFailureWatch(CFailureWatch* watch) {
+    m_failures = watch;
+    m_failed = {};
+    ReadFailures();
+}
+
+bool CStatusWnd::ReadFailures() {
+    if (!m_failures)
+        return false;
+    for (const CFailureWatch::CNotice& notice : m_failures->TakeNewStretches())
+        emit FailureBegan(FailureTitle(notice.kind), QString::fromStdString(notice.reason));
+    bool changed = false;
+    for (int k = 0; k < CFailureWatch::kKindCount; ++k) {
+        const CFailureWatch::CState state = m_failures->State(CFailureWatch::Kind(k));
+        changed = changed || state.failing != m_failed[k].failing;
+        m_failed[k] = state;
+    }
+    return changed;
+}
+
+CStatusWnd::Icon CStatusWnd::FailureIcon(CFailureWatch::Kind kind) {
+    switch (kind) {
+    case CFailureWatch::kMail:
+        return kEmail;
+    case CFailureWatch::kCamera:
+        return kDetect;
+    default:
+        return kRecord;
+    }
+}
+
+QString CStatusWnd::ToolTipAt(QPoint pos) const {
+    for (int k = 0; k < CFailureWatch::kKindCount; ++k) {
+        const QRect icon(ContentLeft() + 172 + 40 * FailureIcon(CFailureWatch::Kind(k)), 0, 32, 32);
+        if (m_failed[k].failing && icon.contains(pos))
+            return QString::fromStdString(m_failed[k].reason);
+    }
+    return {};
+}
+
+bool CStatusWnd::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = ToolTipAt(help->pos());
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), tip, this);
+    }
+    return true;
 }
 
 void CStatusWnd::timerEvent(QTimerEvent*) {
@@ -156,6 +241,10 @@ void CStatusWnd::paintEvent(QPaintEvent* event) {
     DrawIcon(p, kEmail, sending, icons.emailA, icons.emailB, icons.emailIdle);
     if (!sending && m_settings.EMAIL_ENA == 0)
         Draw(p, crossAt(kEmail, 32), icons.cross);
+
+    for (int k = 0; k < CFailureWatch::kKindCount; ++k)
+        if (m_failed[k].failing)
+            DrawFailureMark(p, f + 172 + 40 * FailureIcon(CFailureWatch::Kind(k)));
 
     if (!m_hitRectsSet) {
         m_hit[kDetect] = QRect(f + 172, 0, 32, 32);

@@ -1,6 +1,7 @@
 #pragma once
 #include "setup/SetupDialogHost.h"
 
+#include "app/FailureWatch.h"
 #include "program/AppObjects.h"
 #include "video/StatusText.h"
 #include "video/SurveillanceController.h"
@@ -53,7 +54,20 @@ public:
     // is never cut.
     QRect IconRect(Icon icon) const;
 
+    // Where failures are read from at each tick (none until set): a failing
+    // e-mail, recording or camera marks its icon, whose tooltip gives the reason.
+    void SetFailureWatch(CFailureWatch* watch);
+    // The icon that shows failures of `kind`.
+    static Icon FailureIcon(CFailureWatch::Kind kind);
+    // The tooltip at `pos`: the reason of the failure its icon shows, else empty.
+    QString ToolTipAt(QPoint pos) const;
+
+signals:
+    // A failing stretch began; said once per stretch, for a notification.
+    void FailureBegan(const QString& title, const QString& text);
+
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -61,6 +75,9 @@ protected:
 
 private:
     CStatusInputs Inputs() const;
+    // Takes the failure states and the stretches begun since the last tick;
+    // true when a state changed.
+    bool ReadFailures();
     // Draws the icon, alternating its two frames while it blinks.
     void DrawIcon(QPainter& p, Icon icon, bool blinking, const QImage& frameA, const QImage& frameB,
                   const QImage& idle);
@@ -78,4 +95,6 @@ private:
     std::array<QRect, kIconCount> m_hit{};
     std::array<uint8_t, kIconCount> m_blink{};
     bool m_lastBusy = false;
+    CFailureWatch* m_failures = nullptr;
+    std::array<CFailureWatch::CState, CFailureWatch::kKindCount> m_failed{};
 };

@@ -81,3 +81,8 @@ void CTrayIcon::RemoveIcon() {
     if (m_icon)
         m_icon->hide();
 }
+
+void CTrayIcon::Notify(const QString& title, const QString& text) {
+    if (m_icon && m_icon->isVisible())
+        m_icon->showMessage(title, text, QSystemTrayIcon::Warning);
+}

@@ -33,6 +33,9 @@ public:
     void OnTimerTick();
     // Takes the icon out of the notification area at the final exit.
     void RemoveIcon();
+    // A balloon from the icon, for a failure the user should hear of even
+    // with the window hidden; nothing without an icon.
+    void Notify(const QString& title, const QString& text);
 
     bool IsHidden() const { return m_hidden; }
     bool HasIcon() const { return m_icon != nullptr; }

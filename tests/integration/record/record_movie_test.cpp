@@ -190,6 +190,7 @@ TEST(RecordMovie, AFullDiskIsReportedOnceWhenTheMovieCannotBeCompleted) {
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(messages.Texts(), (std::vector<std::string>{"Unable to Write Frame"}));
+    EXPECT_EQ(messages.m_messages[0].detail, path + ": File too large");
     EXPECT_LE(std::filesystem::file_size(path), 4096u);
 }
 

@@ -125,6 +125,7 @@ TEST(WmvWriterFailure, MissingFolderFailsAtOpening) {
     const std::string path = dir.File("no-such-folder/m.wmv");
     CWmvWriter writer(path, 15);
     ExpectOneErrorThenQuiet(writer, messages, "Unable to Set Output Filename");
+    EXPECT_EQ(messages.m_messages[0].detail, path + ": No such file or directory");
     EXPECT_FALSE(fs::exists(path));
 }
 
