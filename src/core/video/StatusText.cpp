@@ -36,8 +36,9 @@ bool CStatusText::Update(const CStatusInputs& in) {
         // Also when another text (a lost device) is showing, so that the armed
         // state is never hidden behind a stale message.
         std::string text = in.recording ? "motion has been detected" : "motion detection is active";
+        // Short enough for the panel's 64 characters after "system status:\r\n".
         if (in.archivePaused)
-            text += " (archive full: nothing is recorded)";
+            text += " (archive full)";
         Set(text.c_str());
         m_watchingText = true;
         busy = true;

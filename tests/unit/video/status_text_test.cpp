@@ -65,11 +65,13 @@ TEST(StatusText, AFullArchiveIsShownWhileArmedUntilThereIsRoom) {
     p.Tick();
     p.in.archivePaused = p.in.recording = false;
     p.Tick();
-    EXPECT_EQ(p.shown, (std::vector<std::string>{
-                           "motion detection is active",
-                           "motion detection is active (archive full: nothing is recorded)",
-                           "motion has been detected (archive full: nothing is recorded)",
-                           "motion detection is active"}));
+    EXPECT_EQ(p.shown, (std::vector<std::string>{"motion detection is active",
+                                                 "motion detection is active (archive full)",
+                                                 "motion has been detected (archive full)",
+                                                 "motion detection is active"}));
+    // The panel shows "system status:\r\n" and the text cut to 64 characters.
+    for (const std::string& text : p.shown)
+        EXPECT_LE(16 + text.size(), 64u) << text;
 }
 
 TEST(StatusText, OffAndNoDeviceTexts) {
