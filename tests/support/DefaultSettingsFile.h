@@ -60,5 +60,16 @@ inline std::string DefaultSettingsFile(const std::string& home) {
            "SMTP_SECURITY=0\n"
            "<SMTP_USER></SMTP_USER>\n"
            "SMTP_LOOPBACK_LOGIN=0\n"
-           "SMTP_SIZE_MB=20\n";
+           "SMTP_SIZE_MB=20\n"
+           "\n"
+           "[HOME AND PUSH]\n"
+           "<MQTT_HOST></MQTT_HOST>\n"
+           "MQTT_PORT=1883\n"
+           "<MQTT_USER></MQTT_USER>\n"
+           "MQTT_TLS=0\n"
+           "<MQTT_CA></MQTT_CA>\n"
+           "<MQTT_BASE></MQTT_BASE>\n"
+           "MQTT_DISCOVERY=0\n"
+           "PUSH_MODE=0\n"
+           "<PUSH_URL></PUSH_URL>\n";
 }

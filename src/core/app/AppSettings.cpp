@@ -106,6 +106,7 @@ void CAppSettings::Load() {
         this->*k.member = std::move(value);
     }
     LoadMailServer(text);
+    LoadNotify(text);
     CreateFolder(CAPTURE_PTH);
 }
 
@@ -165,6 +166,7 @@ std::string CAppSettings::FileText() const {
     num("ARCHIVE_MAX_GB=", ARCHIVE_MAX_GB);
     num("ARCHIVE_MIN_FREE_GB=", ARCHIVE_MIN_FREE_GB);
     t += MailServerText();
+    t += NotifyText();
     return t;
 }
 

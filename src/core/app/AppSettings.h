@@ -77,6 +77,20 @@ public:
     void LoadMailServer(const std::string& text);
     std::string MailServerText() const;
 
+    // [HOME AND PUSH], after the mail server: MQTT (empty host = off), Home
+    // Assistant discovery and phone push. The MQTT password is never here.
+    std::string MQTT_HOST;
+    int MQTT_PORT = 1883;
+    std::string MQTT_USER;
+    int MQTT_TLS = 0;
+    std::string MQTT_CA;   // TLS: the broker's CA file; empty = the system's CAs
+    std::string MQTT_BASE; // empty: oculon/<camera>
+    int MQTT_DISCOVERY = 0;
+    int PUSH_MODE = 0; // 0 off, 1 webhook, 2 ntfy
+    std::string PUSH_URL;
+    void LoadNotify(const std::string& text);
+    std::string NotifyText() const;
+
 private:
     const CTagParser& m_parser;
     int m_readError = 0; // of the last Load; the file is then left alone

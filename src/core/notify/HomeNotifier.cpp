@@ -1,0 +1,270 @@
+#include "notify/HomeNotifier.h"
+
+#include "app/AppSettings.h"
+#include "app/ProgramVersion.h"
+#include "mail/MailPassword.h"
+#include "notify/MqttLink.h"
+#include "notify/PushSender.h"
+
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+
+namespace {
+
+std::mutex g_stateLock;
+std::string g_latestState;
+
+std::string Json(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    return text;
+}
+
+std::string Trim(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+} // namespace
+
+CHomeNotifier::CHomeNotifier(const CAppSettings& settings, std::string homeFolder)
+    : m_settings(settings), m_home(std::move(homeFolder)) {
+    Configure();
+}
+
+CHomeNotifier::~CHomeNotifier() {
+    m_link.reset();
+    m_push.reset();
+    std::lock_guard<std::mutex> hold(g_stateLock);
+    g_latestState.clear();
+}
+
+std::string CHomeNotifier::PasswordServer(const std::string& host, int port) {
+    return "mqtt://" + host + ":" + std::to_string(port);
+}
+
+std::string CHomeNotifier::Slug(const std::string& name) {
+    std::string slug;
+    for (const char c : name) {
+        const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        const bool keep = (lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9') ||
+                          lower == '-' || lower == '_';
+        if (keep)
+            slug += lower;
+        else if (!slug.empty() && slug.back() != '_')
+            slug += '_';
+    }
+    while (!slug.empty() && slug.back() == '_')
+        slug.pop_back();
+    return slug.empty() ? "camera" : slug;
+}
+
+std::string CHomeNotifier::BaseTopic(const CAppSettings& settings) {
+    std::string base = Trim(settings.MQTT_BASE);
+    while (!base.empty() && base.back() == '/')
+        base.pop_back();
+    return base.empty() ? "oculon/" + Slug(settings.VIDEO_SRC) : base;
+}
+
+std::string CHomeNotifier::IsoTime(int64_t wallSeconds) {
+    const time_t t = static_cast<time_t>(wallSeconds);
+    tm local{};
+    localtime_r(&t, &local);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+    return text;
+}
+
+std::string CHomeNotifier::EventJson(const char* type, const std::string& camera, int64_t startWall,
+                                     int64_t endWall, const CCaptureNotice& notice,
+                                     const std::string& mail) {
+    return std::string("{\"type\":") + Json(type) + ",\"camera\":" + Json(camera) +
+           ",\"start\":" + Json(IsoTime(startWall)) +
+           ",\"end\":" + (endWall ? Json(IsoTime(endWall)) : "null") +
+           ",\"movie\":" + Json(notice.moviePath) + ",\"stills\":" + Json(notice.stillDir) +
+           ",\"first_still\":" + Json(notice.firstStillPath) +
+           ",\"frames\":" + std::to_string(notice.frames) + ",\"mail\":" + Json(mail) + "}";
+}
+
+std::vector<std::pair<std::string, std::string>>
+CHomeNotifier::DiscoveryConfigs(const std::string& base, const std::string& id,
+                                const std::string& name) {
+    char version[16];
+    std::snprintf(version, sizeof version, "%.2f", static_cast<double>(kProgramVersion));
+    const std::string common = ",\"availability_topic\":" + Json(base + "/availability") +
+                               ",\"payload_available\":\"online\","
+                               "\"payload_not_available\":\"offline\","
+                               "\"device\":{\"identifiers\":[" +
+                               Json("oculon_" + id) + "],\"name\":" + Json(name) +
+                               ",\"manufacturer\":\"Oculon\",\"model\":\"Oculon\","
+                               "\"sw_version\":" +
+                               Json(version) + "}}";
+    auto unique = [&](const char* what) {
+        return ",\"unique_id\":" + Json("oculon_" + id + "_" + what);
+    };
+    const std::string prefix = "homeassistant/";
+    return {
+        {prefix + "binary_sensor/" + id + "/motion/config",
+         "{\"name\":\"Motion\",\"device_class\":\"motion\",\"state_topic\":" +
+             Json(base + "/motion") + ",\"payload_on\":\"ON\",\"payload_off\":\"OFF\"" +
+             unique("motion") + common},
+        {prefix + "switch/" + id + "/armed/config",
+         "{\"name\":\"Armed\",\"state_topic\":" + Json(base + "/armed") +
+             ",\"command_topic\":" + Json(base + "/armed/set") +
+             ",\"payload_on\":\"ON\",\"payload_off\":\"OFF\",\"state_on\":\"ON\","
+             "\"state_off\":\"OFF\"" +
+             unique("armed") + common},
+        {prefix + "image/" + id + "/snapshot/config",
+         "{\"name\":\"Snapshot\",\"image_topic\":" + Json(base + "/snapshot") +
+             ",\"content_type\":\"image/jpeg\"" + unique("snapshot") + common},
+        {prefix + "sensor/" + id + "/status/config",
+         "{\"name\":\"Status\",\"state_topic\":" + Json(base + "/status") + unique("status") +
+             common},
+    };
+}
+
+std::string CHomeNotifier::Signature() const {
+    const CAppSettings& s = m_settings;
+    return s.MQTT_HOST + "\n" + std::to_string(s.MQTT_PORT) + "\n" + s.MQTT_USER + "\n" +
+           std::to_string(s.MQTT_TLS) + "\n" + s.MQTT_CA + "\n" + BaseTopic(s) + "\n" +
+           std::to_string(s.MQTT_DISCOVERY) + "\n" + std::to_string(s.PUSH_MODE) + "\n" +
+           s.PUSH_URL + "\n" + s.VIDEO_SRC;
+}
+
+void CHomeNotifier::Configure() {
+    m_signature = Signature();
+    // The old link says "offline" and goes before the new one connects.
+    m_link.reset();
+    m_push.reset();
+    m_base = BaseTopic(m_settings);
+    m_camera = m_settings.VIDEO_SRC.empty() ? "camera" : m_settings.VIDEO_SRC;
+    const std::string host = Trim(m_settings.MQTT_HOST);
+    if (!host.empty()) {
+        CMqttConfig config;
+        config.host = host;
+        config.port = m_settings.MQTT_PORT;
+        config.user = m_settings.MQTT_USER;
+        config.tls = m_settings.MQTT_TLS != 0;
+        config.caFile = m_settings.MQTT_CA;
+        if (!config.user.empty())
+            config.password =
+                mail_password::Load(m_home, PasswordServer(host, config.port), config.user);
+        config.availability = m_base + "/availability";
+        config.subscriptions = {m_base + "/armed/set"};
+        m_link = std::make_unique<CMqttLink>(std::move(config));
+        m_link->SetState(m_base + "/motion", "OFF");
+        if (m_settings.MQTT_DISCOVERY) {
+            const std::string id = Slug(m_base);
+            for (const auto& [topic, payload] : DiscoveryConfigs(m_base, id, "Oculon " + m_camera))
+                m_link->SetState(topic, payload);
+        }
+    }
+    const std::string url = Trim(m_settings.PUSH_URL);
+    if (m_settings.PUSH_MODE != CPushSender::kOff && !url.empty())
+        m_push = std::make_unique<CPushSender>(url, m_settings.PUSH_MODE);
+}
+
+void CHomeNotifier::Tick(bool armed, const std::string& status) {
+    if (Signature() != m_signature)
+        Configure();
+    if (m_link) {
+        m_link->SetState(m_base + "/armed", armed ? "ON" : "OFF");
+        m_link->SetState(m_base + "/status", status);
+    }
+    const std::string state = LinkState();
+    std::lock_guard<std::mutex> hold(g_stateLock);
+    g_latestState = state;
+}
+
+int CHomeNotifier::TakeArmCommand() {
+    int command = -1;
+    std::string topic;
+    std::string payload;
+    while (m_link && m_link->TakeMessage(topic, payload)) {
+        if (topic != m_base + "/armed/set")
+            continue;
+        const std::string word = Upper(Trim(payload));
+        if (word == "ON")
+            command = 1;
+        else if (word == "OFF")
+            command = 0;
+    }
+    return command;
+}
+
+std::string CHomeNotifier::MailState() const {
+    return m_settings.EMAIL_ENA ? "sending" : "off";
+}
+
+void CHomeNotifier::OnCaptureStart(const CCaptureNotice& notice) {
+    m_startWall = notice.wallSeconds;
+    const std::string json = EventJson("start", m_camera, m_startWall, 0, notice, MailState());
+    if (m_link) {
+        m_link->SetState(m_base + "/motion", "ON");
+        m_link->Publish(m_base + "/event", json, false);
+        if (!notice.firstStillPath.empty())
+            m_link->Publish(m_base + "/snapshot", {}, true, notice.firstStillPath);
+    }
+    if (m_push)
+        m_push->Send(CPushMessage{json, "Motion: " + m_camera,
+                                  "Capture started " + IsoTime(m_startWall), "rotating_light", 4,
+                                  notice.firstStillPath});
+}
+
+void CHomeNotifier::OnCaptureEnd(const CCaptureNotice& notice) {
+    const int64_t start = m_startWall ? m_startWall : notice.wallSeconds;
+    const std::string json =
+        EventJson("end", m_camera, start, notice.wallSeconds, notice, MailState());
+    if (m_link) {
+        m_link->SetState(m_base + "/motion", "OFF");
+        m_link->Publish(m_base + "/event", json, false);
+    }
+    if (m_push)
+        m_push->Send(CPushMessage{json,
+                                  "Capture ended: " + m_camera,
+                                  "Lasted " + std::to_string(notice.wallSeconds - start) + " s, " +
+                                      std::to_string(notice.frames) +
+                                      " frames; mail: " + MailState(),
+                                  "movie_camera",
+                                  3,
+                                  {}});
+    m_startWall = 0;
+}
+
+std::string CHomeNotifier::LinkState() const {
+    return "MQTT: " + (m_link ? m_link->StateText() : std::string("off"));
+}
+
+std::string CHomeNotifier::LatestLinkState() {
+    std::lock_guard<std::mutex> hold(g_stateLock);
+    return g_latestState;
+}
