@@ -124,13 +124,11 @@ CHomeNotifier::DiscoveryConfigs(const std::string& base, const std::string& id,
                                ",\"payload_available\":\"online\","
                                "\"payload_not_available\":\"offline\","
                                "\"device\":{\"identifiers\":[" +
-                               Json("oculon_" + id) + "],\"name\":" + Json(name) +
+                               Json(id) + "],\"name\":" + Json(name) +
                                ",\"manufacturer\":\"Oculon\",\"model\":\"Oculon\","
                                "\"sw_version\":" +
                                Json(version) + "}}";
-    auto unique = [&](const char* what) {
-        return ",\"unique_id\":" + Json("oculon_" + id + "_" + what);
-    };
+    auto unique = [&](const char* what) { return ",\"unique_id\":" + Json(id + "_" + what); };
     const std::string prefix = "homeassistant/";
     return {
         {prefix + "binary_sensor/" + id + "/motion/config",

@@ -47,7 +47,8 @@ public:
     static std::string EventJson(const char* type, const std::string& camera, int64_t startWall,
                                  int64_t endWall, const CCaptureNotice& notice,
                                  const std::string& mail);
-    // Home Assistant's discovery messages (topic, retained config) for a camera.
+    // Home Assistant's discovery messages (topic, retained config) for a camera;
+    // `id` names the device and prefixes each entity's unique id.
     static std::vector<std::pair<std::string, std::string>>
     DiscoveryConfigs(const std::string& base, const std::string& id, const std::string& name);
     // "2026-12-07T13:05:02+0100" in local time.
