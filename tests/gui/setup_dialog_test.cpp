@@ -30,13 +30,14 @@ TEST_F(SetupDialog, HostLayoutAndInitialPage) {
     auto dialog = MakeDialog(2);
     EXPECT_EQ(dialog->windowTitle(), "Oculon Setup");
     QTabWidget* tabs = dialog->TabControl();
-    ASSERT_EQ(tabs->count(), 6);
+    ASSERT_EQ(tabs->count(), 7);
     EXPECT_EQ(tabs->tabText(0), "Video Device");
     EXPECT_EQ(tabs->tabText(1), "Motion Detect");
     EXPECT_EQ(tabs->tabText(2), "Video Capture");
     EXPECT_EQ(tabs->tabText(3), "Email Setup");
     EXPECT_EQ(tabs->tabText(4), "Recording");
     EXPECT_EQ(tabs->tabText(5), "Startup");
+    EXPECT_EQ(tabs->tabText(6), "Home && Push");
     EXPECT_EQ(tabs->currentWidget(), dialog->CapturePage());
     EXPECT_TRUE(dialog->CapturePage()->isVisible());
     EXPECT_FALSE(dialog->MotionPage()->isVisible());

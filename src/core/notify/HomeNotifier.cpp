@@ -6,6 +6,7 @@
 #include "notify/MqttLink.h"
 #include "notify/PushSender.h"
 
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -14,6 +15,7 @@ namespace {
 
 std::mutex g_stateLock;
 std::string g_latestState;
+std::atomic<int> g_loginGeneration{0};
 
 std::string Json(const std::string& text) {
     std::string out = "\"";
@@ -66,6 +68,10 @@ CHomeNotifier::~CHomeNotifier() {
     m_push.reset();
     std::lock_guard<std::mutex> hold(g_stateLock);
     g_latestState.clear();
+}
+
+void CHomeNotifier::LoginChanged() {
+    ++g_loginGeneration;
 }
 
 std::string CHomeNotifier::PasswordServer(const std::string& host, int port) {
@@ -155,7 +161,7 @@ std::string CHomeNotifier::Signature() const {
     return s.MQTT_HOST + "\n" + std::to_string(s.MQTT_PORT) + "\n" + s.MQTT_USER + "\n" +
            std::to_string(s.MQTT_TLS) + "\n" + s.MQTT_CA + "\n" + BaseTopic(s) + "\n" +
            std::to_string(s.MQTT_DISCOVERY) + "\n" + std::to_string(s.PUSH_MODE) + "\n" +
-           s.PUSH_URL + "\n" + s.VIDEO_SRC;
+           s.PUSH_URL + "\n" + s.VIDEO_SRC + "\n" + std::to_string(g_loginGeneration.load());
 }
 
 void CHomeNotifier::Configure() {

@@ -37,6 +37,8 @@ public:
     // The same text of the notifier that ticked last; "" when none exists.
     static std::string LatestLinkState();
 
+    // A new MQTT password was stored: every notifier logs in again.
+    static void LoginChanged();
     // The MQTT login's key in the password store (see mail/MailPassword.h).
     static std::string PasswordServer(const std::string& host, int port);
     // A name as one topic level: lower-case letters, digits, '-' and '_'.

@@ -9,6 +9,7 @@
 #include "app/AppSettings.h"
 #include "app/MessageSink.h"
 #include "app/TextLines.h"
+#include "notify/HomeNotifier.h"
 #include "video/ArmCountdown.h"
 
 #include <QMouseEvent>
@@ -80,6 +81,8 @@ CStatusInputs CStatusWnd::Inputs() const {
 void CStatusWnd::OnTimer() {
     const bool busy = m_composer.Update(Inputs());
     SetStatus(QString::fromStdString(m_composer.Text()));
+    // The broker's connection, for whoever wonders why home automation is quiet.
+    setToolTip(QString::fromStdString(CHomeNotifier::LatestLinkState()));
     if (busy || m_lastBusy)
         repaint();
     m_lastBusy = busy;

@@ -3,6 +3,7 @@
 #include "setup/DlgCheckVersion.h"
 #include "setup/PageEmailSetup.h"
 #include "setup/PageMotionDetect.h"
+#include "setup/PageNotify.h"
 #include "setup/PageRecording.h"
 #include "setup/PageStartup.h"
 #include "setup/PageVideoCapture.h"
@@ -47,6 +48,8 @@ DLG_Setup::DLG_Setup(const CSetupServices& services, int initialTab, QWidget* pa
     m_startupPage = new CPageStartup(m_services, units, m_tabs,
                                      [this] { return m_capturePage->HeldValues().folder; });
     m_tabs->addTab(m_startupPage, tr("Startup"));
+    m_notifyPage = new CPageNotify(m_services, units, m_tabs);
+    m_tabs->addTab(m_notifyPage, tr("Home && Push"));
     m_tabs->setCurrentIndex(m_initialTab);
 
     auto button = [this, &units](const QString& text, QRect dlu, int id) {
@@ -79,6 +82,7 @@ void DLG_Setup::accept() {
     m_emailPage->Save(settings);
     m_recordingPage->Save(settings);
     m_startupPage->Save(settings);
+    m_notifyPage->Save(settings);
     // A failed write has shown its message; the new values are in force anyway.
     settings.Save();
     if (m_services.resetDetection)

@@ -10,6 +10,7 @@ class DLG_SetupMotion;
 class DLG_SetupVideoDevice;
 class CPageStartup;
 class CPageRecording;
+class CPageNotify;
 class QPushButton;
 class QTabWidget;
 
@@ -32,6 +33,7 @@ public:
     DLG_SetupEmail* EmailPage() const { return m_emailPage; }
     CPageStartup* StartupPage() const { return m_startupPage; }
     CPageRecording* RecordingPage() const { return m_recordingPage; }
+    CPageNotify* NotifyPage() const { return m_notifyPage; }
     QTabWidget* TabControl() const { return m_tabs; }
     QPushButton* OkButton() const { return m_ok; }
     QPushButton* CancelButton() const { return m_cancel; }
@@ -53,6 +55,7 @@ private:
     DLG_SetupEmail* m_emailPage = nullptr;
     CPageStartup* m_startupPage = nullptr;
     CPageRecording* m_recordingPage = nullptr; // after the described pages
+    CPageNotify* m_notifyPage = nullptr;
     int m_initialTab;
     QTabWidget* m_tabs;
     QPushButton* m_help;
