@@ -1,6 +1,7 @@
 // One capture told to home automation and to the phone: a real mosquitto
 // broker and an HTTP receiver on 127.0.0.1, the program on a virtual camera.
 #include "HeadlessProcess.h"
+#include "MailSinkProcess.h"
 #include "MosquittoBroker.h"
 #include "PushReceiver.h"
 #include "mail/MailPassword.h"
@@ -29,14 +30,22 @@ TEST(HeadlessHomePush, ACaptureReachesBrokerAndPhoneAndTheBrokerArmsAndDisarms) 
     std::filesystem::create_directories(dir.File("push"));
     CPushReceiver receiver(dir.File("push"), 0);
     ASSERT_GT(receiver.Port(), 0);
-    CHeadlessHome home("Yard|" + MovingBoxScene(20, 5, 7) + "\n",
-                       "MOTION_WRM=1\nMOTION_FPS=10\nCAPTURE_FPS=10\nCAPTURE_MIN_S=1\n"
-                       "CAPTURE_JPG=1\n<VIDEO_SRC>Yard</VIDEO_SRC>\n"
-                       "[HOME AND PUSH]\n<MQTT_HOST>127.0.0.1</MQTT_HOST>\nMQTT_PORT=" +
-                           std::to_string(broker.Port()) +
-                           "\n<MQTT_USER>watcher</MQTT_USER>\nMQTT_DISCOVERY=1\nPUSH_MODE=2\n"
-                           "<PUSH_URL>" +
-                           receiver.Url("/yard") + "</PUSH_URL>\n");
+    CTempDir mailDir;
+    CMailSinkProcess mailSink(mailDir.Path());
+    ASSERT_GT(mailSink.Port(), 0);
+    CHeadlessHome home(
+        "Yard|" + MovingBoxScene(20, 5, 7) + "\n",
+        "MOTION_WRM=1\nMOTION_FPS=10\nCAPTURE_FPS=10\nCAPTURE_MIN_S=1\n"
+        "CAPTURE_JPG=1\n<VIDEO_SRC>Yard</VIDEO_SRC>\nEMAIL_ENA=1\nEMAIL_WMV=0\n"
+        "<EMAIL_FROM>cam@example.org</EMAIL_FROM>\n<EMAIL_TO>me@example.org</EMAIL_TO>\n"
+        "<EMAIL_SMTP>127.0.0.1:" +
+            std::to_string(mailSink.Port()) +
+            "</EMAIL_SMTP>\n"
+            "[HOME AND PUSH]\n<MQTT_HOST>127.0.0.1</MQTT_HOST>\nMQTT_PORT=" +
+            std::to_string(broker.Port()) +
+            "\n<MQTT_USER>watcher</MQTT_USER>\nMQTT_DISCOVERY=1\nPUSH_MODE=2\n"
+            "<PUSH_URL>" +
+            receiver.Url("/yard") + "</PUSH_URL>\n");
     const std::string password = "Pw-never-shown-41";
     ASSERT_TRUE(mail_password::Store(
         home.Home(), "mqtt://127.0.0.1:" + std::to_string(broker.Port()), "watcher", password));
@@ -65,7 +74,8 @@ TEST(HeadlessHomePush, ACaptureReachesBrokerAndPhoneAndTheBrokerArmsAndDisarms) 
     ASSERT_EQ(pushes.size(), 2u);
     EXPECT_TRUE(Has(pushes[0].head, "Title: Motion: Yard")) << pushes[0].head;
     EXPECT_EQ(pushes[0].body, stillBytes);
-    EXPECT_TRUE(Has(pushes[1].body, "frames; mail: off")) << pushes[1].body;
+    // The end waited for the report mail's outcome.
+    EXPECT_TRUE(Has(pushes[1].body, "frames; mail: sent")) << pushes[1].body;
     double received = 0;
     std::sscanf(pushes[0].head.c_str() + pushes[0].head.find("Received-At: ") + 13, "%lf",
                 &received);
@@ -79,9 +89,10 @@ TEST(HeadlessHomePush, ACaptureReachesBrokerAndPhoneAndTheBrokerArmsAndDisarms) 
                 (received - stillSeen) * 1000);
 
     probe.WaitUntil("oculon/yard/event",
-                    [](const std::string& p) { return Has(p, "\"type\":\"end\""); });
+                    [](const std::string& p) { return Has(p, "\"type\":\"mail\""); });
     const auto events = probe.Messages("oculon/yard/event");
-    ASSERT_EQ(events.size(), 2u);
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_TRUE(Has(events[2], "\"mail\":\"sent\"")) << events[2];
     EXPECT_TRUE(Has(events[0], "\"type\":\"start\"") && Has(events[0], "\"end\":null"));
     EXPECT_TRUE(Has(events[0], "\"first_still\":\"" + still + "\"")) << events[0];
     EXPECT_TRUE(Has(events[1], "\"type\":\"end\"") && !Has(events[1], "\"frames\":0")) << events[1];

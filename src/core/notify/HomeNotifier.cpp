@@ -1,6 +1,7 @@
 #include "notify/HomeNotifier.h"
 
 #include "app/AppSettings.h"
+#include "app/EventLog.h"
 #include "app/ProgramVersion.h"
 #include "mail/MailPassword.h"
 #include "notify/MqttLink.h"
@@ -9,6 +10,7 @@
 #include <atomic>
 #include <cstdio>
 #include <ctime>
+#include <deque>
 #include <mutex>
 
 namespace {
@@ -16,6 +18,60 @@ namespace {
 std::mutex g_stateLock;
 std::string g_latestState;
 std::atomic<int> g_loginGeneration{0};
+
+// Sits in front of the event log and keeps the words of report mails'
+// outcomes ("sent", "queued", "failed") for the notifier, which has no other
+// way to hear of them. Never destroyed, so a mail worker logging late always
+// finds it.
+class CMailOutcomeTap : public IEventLog {
+public:
+    void Install() {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (m_users++ == 0)
+            m_next = SetEventLog(this);
+    }
+    void Uninstall() {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (--m_users > 0)
+            return;
+        IEventLog* current = SetEventLog(m_next);
+        if (current != this) // someone came after us: leave theirs in place
+            SetEventLog(current);
+        m_next = nullptr;
+        m_outcomes.clear();
+    }
+    void Event(const std::string& line) override {
+        IEventLog* next = m_next.load();
+        if (next)
+            next->Event(line);
+        for (const char* word : {"sent", "queued", "failed"}) {
+            if (line.starts_with(std::string("mail: ") + word + " ")) {
+                std::lock_guard<std::mutex> hold(m_lock);
+                if (m_outcomes.size() < 64)
+                    m_outcomes.push_back(word);
+            }
+        }
+    }
+    bool Take(std::string& word) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        if (m_outcomes.empty())
+            return false;
+        word = m_outcomes.front();
+        m_outcomes.pop_front();
+        return true;
+    }
+
+private:
+    std::mutex m_lock;
+    int m_users = 0;
+    std::atomic<IEventLog*> m_next{nullptr};
+    std::deque<std::string> m_outcomes;
+};
+
+CMailOutcomeTap& MailOutcomes() {
+    static CMailOutcomeTap* tap = new CMailOutcomeTap; // outlives every worker
+    return *tap;
+}
 
 std::string Json(const std::string& text) {
     std::string out = "\"";
@@ -60,10 +116,12 @@ std::string Trim(const std::string& text) {
 
 CHomeNotifier::CHomeNotifier(const CAppSettings& settings, std::string homeFolder)
     : m_settings(settings), m_home(std::move(homeFolder)) {
+    MailOutcomes().Install();
     Configure();
 }
 
 CHomeNotifier::~CHomeNotifier() {
+    MailOutcomes().Uninstall();
     m_link.reset();
     m_push.reset();
     std::lock_guard<std::mutex> hold(g_stateLock);
@@ -200,6 +258,7 @@ void CHomeNotifier::Configure() {
 void CHomeNotifier::Tick(bool armed, const std::string& status) {
     if (Signature() != m_signature)
         Configure();
+    SettleEnds();
     if (m_link) {
         m_link->SetState(m_base + "/armed", armed ? "ON" : "OFF");
         m_link->SetState(m_base + "/status", status);
@@ -245,23 +304,58 @@ void CHomeNotifier::OnCaptureStart(const CCaptureNotice& notice) {
 }
 
 void CHomeNotifier::OnCaptureEnd(const CCaptureNotice& notice) {
-    const int64_t start = m_startWall ? m_startWall : notice.wallSeconds;
-    const std::string json =
-        EventJson("end", m_camera, start, notice.wallSeconds, notice, MailState());
+    CPendingEnd end{notice, m_startWall ? m_startWall : notice.wallSeconds,
+                    std::chrono::steady_clock::now() + std::chrono::seconds(kMailWaitSeconds)};
+    m_startWall = 0;
     if (m_link) {
         m_link->SetState(m_base + "/motion", "OFF");
-        m_link->Publish(m_base + "/event", json, false);
+        m_link->Publish(
+            m_base + "/event",
+            EventJson("end", m_camera, end.startWall, notice.wallSeconds, notice, MailState()),
+            false);
     }
+    if (!m_settings.EMAIL_ENA) {
+        SendEnd(end, "off");
+        return;
+    }
+    // Outcomes heard while no capture waited belong to earlier reports.
+    std::string stale;
+    while (m_pendingEnds.empty() && MailOutcomes().Take(stale)) {
+    }
+    m_pendingEnds.push_back(std::move(end));
+}
+
+void CHomeNotifier::SettleEnds() {
+    std::string word;
+    while (!m_pendingEnds.empty() && MailOutcomes().Take(word)) {
+        SendEnd(m_pendingEnds.front(), word);
+        m_pendingEnds.pop_front();
+    }
+    const auto now = std::chrono::steady_clock::now();
+    while (!m_pendingEnds.empty() && m_pendingEnds.front().giveUp <= now) {
+        SendEnd(m_pendingEnds.front(), "no answer yet");
+        m_pendingEnds.pop_front();
+    }
+}
+
+void CHomeNotifier::SendEnd(const CPendingEnd& end, const std::string& mail) {
+    const CCaptureNotice& notice = end.notice;
+    const std::string json =
+        EventJson("end", m_camera, end.startWall, notice.wallSeconds, notice, mail);
+    // The end event went out at once; the mail's outcome follows as an event of its own.
+    if (m_link && m_settings.EMAIL_ENA)
+        m_link->Publish(
+            m_base + "/event",
+            EventJson("mail", m_camera, end.startWall, notice.wallSeconds, notice, mail), false);
     if (m_push)
         m_push->Send(CPushMessage{json,
                                   "Capture ended: " + m_camera,
-                                  "Lasted " + std::to_string(notice.wallSeconds - start) + " s, " +
-                                      std::to_string(notice.frames) +
-                                      " frames; mail: " + MailState(),
+                                  "Lasted " + std::to_string(notice.wallSeconds - end.startWall) +
+                                      " s, " + std::to_string(notice.frames) +
+                                      " frames; mail: " + mail,
                                   "movie_camera",
                                   3,
                                   {}});
-    m_startWall = 0;
 }
 
 std::string CHomeNotifier::LinkState() const {

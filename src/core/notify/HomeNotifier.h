@@ -1,7 +1,9 @@
 #pragma once
 #include "notify/ICaptureObserver.h"
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <utility>
@@ -56,8 +58,18 @@ public:
     // "2026-12-07T13:05:02+0100" in local time.
     static std::string IsoTime(int64_t wallSeconds);
 
+    // How long the end's push waits for the report mail's outcome.
+    static constexpr int kMailWaitSeconds = 60;
+
 private:
+    struct CPendingEnd {
+        CCaptureNotice notice;
+        int64_t startWall = 0;
+        std::chrono::steady_clock::time_point giveUp;
+    };
     void Configure();
+    void SettleEnds();
+    void SendEnd(const CPendingEnd& end, const std::string& mail);
     std::string Signature() const;
     std::string MailState() const;
 
@@ -69,4 +81,5 @@ private:
     std::unique_ptr<CMqttLink> m_link;
     std::unique_ptr<CPushSender> m_push;
     int64_t m_startWall = 0;
+    std::deque<CPendingEnd> m_pendingEnds; // waiting for their report mail's outcome
 };
