@@ -13,10 +13,16 @@
 
 class CMosquittoBroker {
 public:
-    explicit CMosquittoBroker(const std::string& folder, bool start = true)
+    // `listener` holds the first listener's settings; `more` is added after it
+    // (further listeners of their own).
+    explicit CMosquittoBroker(const std::string& folder, bool start = true,
+                              const std::string& listener = "allow_anonymous true\n",
+                              const std::string& more = "")
         : m_config(folder + "/mosquitto.conf"), m_port(FreeLocalPort()) {
-        std::ofstream(m_config) << "listener " << m_port << " 127.0.0.1\nallow_anonymous true\n"
-                                << "persistence false\n";
+        std::ofstream(m_config) << "per_listener_settings true\npersistence false\n"
+                                << (::geteuid() == 0 ? "user root\n" : "") << "listener " << m_port
+                                << " 127.0.0.1\n"
+                                << listener << more;
         if (start)
             Start();
     }

@@ -84,9 +84,7 @@ void CMqttLink::SetStateText(const std::string& text) {
 void CMqttLink::OnConnect(mosquitto*, void* self, int rc) {
     auto* link = static_cast<CMqttLink*>(self);
     if (rc != 0) {
-        link->SetStateText("refused by " + link->m_config.host + ":" +
-                           std::to_string(link->m_config.port) + ": " +
-                           mosquitto_connack_string(rc));
+        link->m_refusal = mosquitto_connack_string(rc);
         return;
     }
     link->m_fresh = true;
@@ -190,7 +188,10 @@ void CMqttLink::Run() {
         ++failures;
         const int wait = std::min(30, 1 << std::min(failures - 1, 5));
         nextTry = Clock::now() + std::chrono::seconds(wait);
-        SetStateText("cannot reach " + where + ": " + reason);
+        // A broker that answered with a refusal was reached: say why it refused.
+        SetStateText(m_refusal.empty() ? "cannot reach " + where + ": " + reason
+                                       : "refused by " + where + ": " + m_refusal);
+        m_refusal.clear();
     };
     while (!m_stop) {
         if (!open) {

@@ -53,7 +53,8 @@ public:
     bool TakeMessage(std::string& topic, std::string& payload);
 
     bool Connected() const { return m_connected; }
-    // "connected to HOST:PORT", "connecting to HOST:PORT", "cannot reach HOST:PORT: REASON".
+    // "connected to HOST:PORT", "connecting to HOST:PORT", "cannot reach HOST:PORT: REASON",
+    // "refused by HOST:PORT: REASON".
     std::string StateText() const;
 
 private:
@@ -84,6 +85,7 @@ private:
 
     std::atomic<bool> m_connected{false};
     std::atomic<bool> m_stop{false};
-    bool m_fresh = false; // worker only: a new session needs subscriptions and all state
+    bool m_fresh = false;  // worker only: a new session needs subscriptions and all state
+    std::string m_refusal; // worker only: the broker's reason for refusing the login
     std::thread m_worker;
 };

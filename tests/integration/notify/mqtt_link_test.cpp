@@ -71,3 +71,47 @@ TEST(MqttLink, ABrokerThatComesLaterGetsWhatWaitedAndTheQueueStaysBounded) {
 }
 
 } // namespace
+
+namespace {
+
+// The password goes to a broker over TLS and never over a plain connection.
+TEST(MqttLink, ThePasswordTravelsOnlyOverTls) {
+    CTempDir dir;
+    const std::string cert = dir.File("broker.pem");
+    const std::string key = dir.File("broker.key");
+    const std::string passwords = dir.File("passwords");
+    ASSERT_EQ(std::system(("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=broker "
+                           "-addext subjectAltName=IP:127.0.0.1 -keyout '" +
+                           key + "' -out '" + cert + "' 2>/dev/null")
+                              .c_str()),
+              0);
+    ASSERT_EQ(std::system(("mosquitto_passwd -b -c '" + passwords + "' cam 'Pw-41 x'").c_str()), 0);
+    const std::string login = "allow_anonymous false\npassword_file " + passwords + "\n";
+    const int tlsPort = FreeLocalPort();
+    CMosquittoBroker broker(dir.Path(), true, login,
+                            "listener " + std::to_string(tlsPort) + " 127.0.0.1\ncertfile " + cert +
+                                "\nkeyfile " + key + "\n" + login);
+    ASSERT_TRUE(LocalPortAccepts(tlsPort));
+    const struct {
+        bool tls;
+        int port;
+        const char* state;
+    } cases[] = {
+        {true, tlsPort, "connected to 127.0.0.1:"},
+        // Without TLS the login goes without its password, and the broker says no.
+        {false, broker.Port(), "refused by 127.0.0.1:"},
+    };
+    for (const auto& c : cases) {
+        CMqttConfig config = LocalConfig(c.port);
+        config.user = "cam";
+        config.password = "Pw-41 x";
+        config.tls = c.tls;
+        config.caFile = cert;
+        CMqttLink link(config);
+        for (int i = 0; i < 1000 && link.StateText().find(c.state) != 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(link.StateText().find(c.state), 0u) << link.StateText();
+    }
+}
+
+} // namespace
