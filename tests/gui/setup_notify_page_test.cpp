@@ -32,6 +32,7 @@ TEST_F(SetupDialogTest, NotifyPageSavesOnOkAndKeepsThePasswordOutOfTheFile) {
         edit(CPageNotify::kIdPassword, "Secret-on-page-7");
         edit(CPageNotify::kIdBase, "home/yard");
         edit(CPageNotify::kIdPushUrl, "https://ntfy.example/yard");
+        edit(CPageNotify::kIdCooldown, "5000"); // pulled to the largest, a day
         page->ControlAs<QCheckBox>(CPageNotify::kIdTls)->click();
         page->ControlAs<QCheckBox>(CPageNotify::kIdDiscovery)->click();
         page->ControlAs<QComboBox>(CPageNotify::kIdPushMode)->setCurrentIndex(2);
@@ -45,6 +46,7 @@ TEST_F(SetupDialogTest, NotifyPageSavesOnOkAndKeepsThePasswordOutOfTheFile) {
         EXPECT_EQ(settings->MQTT_DISCOVERY, ok ? 1 : 0);
         EXPECT_EQ(settings->PUSH_MODE, ok ? 2 : 0);
         EXPECT_EQ(settings->PUSH_URL, ok ? "https://ntfy.example/yard" : "");
+        EXPECT_EQ(settings->PUSH_COOLDOWN_MIN, ok ? 1440 : 0);
         EXPECT_EQ(mail_password::Load(home.Folder(), "mqtt://broker.lan:1883", "cam"),
                   ok ? "Secret-on-page-7" : "");
     }

@@ -71,5 +71,6 @@ inline std::string DefaultSettingsFile(const std::string& home) {
            "<MQTT_BASE></MQTT_BASE>\n"
            "MQTT_DISCOVERY=0\n"
            "PUSH_MODE=0\n"
-           "<PUSH_URL></PUSH_URL>\n";
+           "<PUSH_URL></PUSH_URL>\n"
+           "PUSH_COOLDOWN_MIN=0\n";
 }

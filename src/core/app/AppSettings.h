@@ -88,6 +88,7 @@ public:
     int MQTT_DISCOVERY = 0;
     int PUSH_MODE = 0; // 0 off, 1 webhook, 2 ntfy
     std::string PUSH_URL;
+    int PUSH_COOLDOWN_MIN = 0; // at most one push alert per so many minutes; 0 = every capture
     void LoadNotify(const std::string& text);
     std::string NotifyText() const;
 

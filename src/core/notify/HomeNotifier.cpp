@@ -297,15 +297,32 @@ void CHomeNotifier::OnCaptureStart(const CCaptureNotice& notice) {
         if (!notice.firstStillPath.empty())
             m_link->Publish(m_base + "/snapshot", {}, true, notice.firstStillPath);
     }
-    if (m_push)
-        m_push->Send(CPushMessage{json, "Motion: " + m_camera,
-                                  "Capture started " + IsoTime(m_startWall), "rotating_light", 4,
-                                  notice.firstStillPath});
+    // Within the cooldown the capture waits to be listed in the next alert.
+    const int64_t cooldown = static_cast<int64_t>(m_settings.PUSH_COOLDOWN_MIN) * 60;
+    m_alerted = m_push &&
+                !(cooldown > 0 && m_lastAlertWall >= 0 && m_startWall - m_lastAlertWall < cooldown);
+    if (!m_alerted) {
+        if (m_push)
+            m_heldStarts.push_back(m_startWall);
+        return;
+    }
+    std::string text = "Capture started " + IsoTime(m_startWall);
+    if (!m_heldStarts.empty()) {
+        text += "; " + std::to_string(m_heldStarts.size()) + " more since the last alert:";
+        for (const int64_t held : m_heldStarts)
+            text += " " + IsoTime(held);
+    }
+    m_heldStarts.clear();
+    m_lastAlertWall = m_startWall;
+    m_push->Send(CPushMessage{json, "Motion: " + m_camera, text, "rotating_light", 4,
+                              notice.firstStillPath});
 }
 
 void CHomeNotifier::OnCaptureEnd(const CCaptureNotice& notice) {
     CPendingEnd end{notice, m_startWall ? m_startWall : notice.wallSeconds,
-                    std::chrono::steady_clock::now() + std::chrono::seconds(kMailWaitSeconds)};
+                    std::chrono::steady_clock::now() + std::chrono::seconds(kMailWaitSeconds),
+                    m_alerted};
+    m_alerted = false;
     m_startWall = 0;
     if (m_link) {
         m_link->SetState(m_base + "/motion", "OFF");
@@ -347,7 +364,7 @@ void CHomeNotifier::SendEnd(const CPendingEnd& end, const std::string& mail) {
         m_link->Publish(
             m_base + "/event",
             EventJson("mail", m_camera, end.startWall, notice.wallSeconds, notice, mail), false);
-    if (m_push)
+    if (m_push && end.alerted)
         m_push->Send(CPushMessage{json,
                                   "Capture ended: " + m_camera,
                                   "Lasted " + std::to_string(notice.wallSeconds - end.startWall) +

@@ -66,6 +66,7 @@ private:
         CCaptureNotice notice;
         int64_t startWall = 0;
         std::chrono::steady_clock::time_point giveUp;
+        bool alerted = false; // its start went to the phone (not held by the cooldown)
     };
     void Configure();
     void SettleEnds();
@@ -81,5 +82,8 @@ private:
     std::unique_ptr<CMqttLink> m_link;
     std::unique_ptr<CPushSender> m_push;
     int64_t m_startWall = 0;
+    bool m_alerted = false;                // the capture running now went to the phone
+    int64_t m_lastAlertWall = -1;          // start of the last capture that went to the phone
+    std::vector<int64_t> m_heldStarts;     // captures held back by the cooldown since then
     std::deque<CPendingEnd> m_pendingEnds; // waiting for their report mail's outcome
 };

@@ -11,8 +11,9 @@
 CPageNotify::CPageNotify(const CSetupServices& services, const CDialogUnits& units, QWidget* parent)
     : CSetupPage(services, units, parent) {
     const CAppSettings& s = *services.settings;
-    m_held = {s.MQTT_HOST, s.MQTT_USER, s.MQTT_CA,        s.MQTT_BASE, s.PUSH_URL,
-              s.MQTT_PORT, s.MQTT_TLS,  s.MQTT_DISCOVERY, s.PUSH_MODE, {}};
+    m_held = {s.MQTT_HOST, s.MQTT_USER,         s.MQTT_CA,  s.MQTT_BASE,
+              s.PUSH_URL,  s.MQTT_PORT,         s.MQTT_TLS, s.MQTT_DISCOVERY,
+              s.PUSH_MODE, s.PUSH_COOLDOWN_MIN, {}};
 
     AddGroup(tr("MQTT Broker (no host: off)"), Dlu(6, 3, 271, 114));
     AddLabel(tr("Host"), Dlu(12, 18, 45, 8));
@@ -47,6 +48,8 @@ CPageNotify::CPageNotify(const CSetupServices& services, const CDialogUnits& uni
     m_pushUrl = AddEdit(Dlu(60, 151, 195, 12), kIdPushUrl);
     AddLabel(tr("Sent at the first still of a capture, and again when it ends."),
              Dlu(12, 178, 260, 10));
+    AddLabel(tr("At most one alert per so many minutes (0: every capture)"), Dlu(12, 194, 215, 8));
+    m_cooldown = AddEdit(Dlu(230, 192, 25, 12), kIdCooldown);
     UpdateControls();
 }
 
@@ -61,6 +64,7 @@ void CPageNotify::UpdateControls() {
     SetTicked(m_discovery, m_held.discovery);
     m_pushMode->setCurrentIndex(std::clamp(m_held.pushMode, 0, 2));
     m_pushUrl->setText(QString::fromStdString(m_held.pushUrl));
+    WriteNumber(m_cooldown, m_held.cooldown);
 }
 
 void CPageNotify::ReadControls() {
@@ -76,6 +80,7 @@ void CPageNotify::ReadControls() {
     m_held.discovery = Ticked(m_discovery);
     m_held.pushMode = std::clamp(m_pushMode->currentIndex(), 0, 2);
     m_held.pushUrl = text(m_pushUrl);
+    m_held.cooldown = std::clamp(ReadNumber(m_cooldown), 0, 1440);
 }
 
 void CPageNotify::Save(CAppSettings& settings) {
@@ -89,6 +94,7 @@ void CPageNotify::Save(CAppSettings& settings) {
     settings.MQTT_DISCOVERY = m_held.discovery;
     settings.PUSH_MODE = m_held.pushMode;
     settings.PUSH_URL = m_held.pushUrl;
+    settings.PUSH_COOLDOWN_MIN = m_held.cooldown;
     if (!m_held.password.empty() && !m_held.user.empty() && !m_held.host.empty()) {
         mail_password::Store(settings.m_programFolder,
                              CHomeNotifier::PasswordServer(m_held.host, m_held.port), m_held.user,

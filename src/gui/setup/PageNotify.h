@@ -20,11 +20,12 @@ public:
         kIdDiscovery = 1308,
         kIdPushMode = 1309,
         kIdPushUrl = 1310,
+        kIdCooldown = 1311,
     };
 
     struct CHeld {
         std::string host, user, caFile, base, pushUrl;
-        int port = 1883, tls = 0, discovery = 0, pushMode = 0;
+        int port = 1883, tls = 0, discovery = 0, pushMode = 0, cooldown = 0;
         std::string password; // typed on this page; empty keeps the stored one
     };
 
@@ -48,4 +49,5 @@ private:
     QCheckBox* m_discovery;
     QComboBox* m_pushMode;
     QLineEdit* m_pushUrl;
+    QLineEdit* m_cooldown;
 };

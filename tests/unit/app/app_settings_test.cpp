@@ -152,21 +152,23 @@ TEST_F(AppSettingsTest, RecordingSectionKeepsItsValuesWithinTheirLimits) {
 TEST_F(AppSettingsTest, HomeAndPushSectionKeepsItsValuesWithinTheirLimits) {
     auto s = Load("[HOME AND PUSH]\n<MQTT_HOST>broker.lan</MQTT_HOST>\nMQTT_PORT=70000\n"
                   "<MQTT_USER>cam</MQTT_USER>\nMQTT_TLS=1\nMQTT_DISCOVERY=2\nPUSH_MODE=2\n"
-                  "<PUSH_URL>https://ntfy.example/yard</PUSH_URL>\n");
+                  "<PUSH_URL>https://ntfy.example/yard</PUSH_URL>\nPUSH_COOLDOWN_MIN=1441\n");
     EXPECT_EQ(s->MQTT_HOST, "broker.lan");
     EXPECT_EQ(s->MQTT_PORT, 1883);
     EXPECT_EQ(s->MQTT_USER, "cam");
     EXPECT_EQ(s->MQTT_TLS, 1);
     EXPECT_EQ(s->MQTT_DISCOVERY, 0);
     EXPECT_EQ(s->PUSH_MODE, 2);
+    EXPECT_EQ(s->PUSH_COOLDOWN_MIN, 0);
     s->MQTT_BASE = "home/yard";
     s.reset();
-    EXPECT_NE(FileText().find("\n[HOME AND PUSH]\n<MQTT_HOST>broker.lan</MQTT_HOST>\n"
-                              "MQTT_PORT=1883\n<MQTT_USER>cam</MQTT_USER>\nMQTT_TLS=1\n"
-                              "<MQTT_CA></MQTT_CA>\n<MQTT_BASE>home/yard</MQTT_BASE>\n"
-                              "MQTT_DISCOVERY=0\nPUSH_MODE=2\n"
-                              "<PUSH_URL>https://ntfy.example/yard</PUSH_URL>\n"),
-              std::string::npos)
+    EXPECT_NE(
+        FileText().find("\n[HOME AND PUSH]\n<MQTT_HOST>broker.lan</MQTT_HOST>\n"
+                        "MQTT_PORT=1883\n<MQTT_USER>cam</MQTT_USER>\nMQTT_TLS=1\n"
+                        "<MQTT_CA></MQTT_CA>\n<MQTT_BASE>home/yard</MQTT_BASE>\n"
+                        "MQTT_DISCOVERY=0\nPUSH_MODE=2\n"
+                        "<PUSH_URL>https://ntfy.example/yard</PUSH_URL>\nPUSH_COOLDOWN_MIN=0\n"),
+        std::string::npos)
         << FileText();
 }
 
