@@ -13,7 +13,7 @@ SRC = ROOT / "src"
 
 # What each folder may include besides itself. The core's layers, lowest
 # first; the windows sit on top of the whole core.
-CORE = ["app", "frame", "video/capture", "record", "mail", "update", "video", "program"]
+CORE = ["app", "frame", "video/capture", "record", "mail", "update", "notify", "video", "program"]
 ALLOWED = {
     "core/app": [],
     "core/frame": ["app"],
@@ -21,8 +21,9 @@ ALLOWED = {
     "core/record": ["app", "frame"],
     "core/mail": ["app"],
     "core/update": ["app"],
-    "core/video": ["app", "frame", "video/capture", "record", "mail"],
-    "core/program": ["app", "frame", "video/capture", "record", "mail", "update", "video"],
+    "core/notify": ["app", "mail"],
+    "core/video": ["app", "frame", "video/capture", "record", "mail", "notify"],
+    "core/program": ["app", "frame", "video/capture", "record", "mail", "update", "notify", "video"],
     "gui/widgets": CORE,
     "gui/setup": CORE + ["widgets"],
     "gui/main": CORE + ["widgets", "setup"],

@@ -34,7 +34,7 @@ TEST_F(SetupDialog, HostLayoutAndInitialPage) {
     auto dialog = MakeDialog(2);
     EXPECT_EQ(dialog->windowTitle(), "Oculon Setup");
     QTabWidget* tabs = dialog->TabControl();
-    ASSERT_EQ(tabs->count(), 7);
+    ASSERT_EQ(tabs->count(), 8);
     EXPECT_EQ(tabs->tabText(0), "Video Device");
     EXPECT_EQ(tabs->tabText(1), "Motion Detect");
     EXPECT_EQ(tabs->tabText(2), "Video Capture");
@@ -42,6 +42,7 @@ TEST_F(SetupDialog, HostLayoutAndInitialPage) {
     EXPECT_EQ(tabs->tabText(4), "Recording");
     EXPECT_EQ(tabs->tabText(5), "Startup");
     EXPECT_EQ(tabs->tabText(6), "Mail Server");
+    EXPECT_EQ(tabs->tabText(7), "Home && Push");
     EXPECT_EQ(tabs->currentWidget(), dialog->CapturePage());
     EXPECT_TRUE(dialog->CapturePage()->isVisible());
     EXPECT_FALSE(dialog->MotionPage()->isVisible());

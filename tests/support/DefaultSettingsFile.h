@@ -67,5 +67,17 @@ inline std::string DefaultSettingsFile(const std::string& home) {
            "DETECT_BRIGHT_COMP=0\n"
            "DETECT_MIN_PASSES=1\n"
            "DETECT_MIN_BLOCKS=1\n"
-           "DETECT_BLOCKS_TOUCH=0\n";
+           "DETECT_BLOCKS_TOUCH=0\n"
+           "\n"
+           "[HOME AND PUSH]\n"
+           "<MQTT_HOST></MQTT_HOST>\n"
+           "MQTT_PORT=1883\n"
+           "<MQTT_USER></MQTT_USER>\n"
+           "MQTT_TLS=0\n"
+           "<MQTT_CA></MQTT_CA>\n"
+           "<MQTT_BASE></MQTT_BASE>\n"
+           "MQTT_DISCOVERY=0\n"
+           "PUSH_MODE=0\n"
+           "<PUSH_URL></PUSH_URL>\n"
+           "PUSH_COOLDOWN_MIN=0\n";
 }

@@ -1,4 +1,5 @@
 #include "app/AppSettings.h"
+#include "app/SettingsValue.h"
 
 #include "app/MessageSink.h"
 #include "app/TagParser.h"
@@ -74,42 +75,6 @@ const CStringKey kStringKeys[] = {
     {"<EMAIL_CUS>", "</EMAIL_CUS>", &CAppSettings::EMAIL_CUS, ""},
 };
 
-// Values of the added sections stay on their line and can hold no tag and no
-// "KEY=" that the first-occurrence lookup would take for a later key: '%',
-// '<', '>', '=' and control bytes are written as %XX.
-std::string EscapedValue(const std::string& value) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f || c == '%' || c == '<' || c == '>' || c == '=') {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xf];
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::string UnescapedValue(const std::string& value) {
-    auto digit = [](char c) {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-    };
-    std::string out;
-    for (size_t i = 0; i < value.size(); ++i) {
-        if (value[i] == '%' && i + 2 < value.size() && digit(value[i + 1]) >= 0 &&
-            digit(value[i + 2]) >= 0) {
-            out += static_cast<char>(digit(value[i + 1]) * 16 + digit(value[i + 2]));
-            i += 2;
-        } else {
-            out += value[i];
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 CAppSettings::CAppSettings(const CTagParser& parser, std::string homeFolder,
@@ -149,6 +114,7 @@ void CAppSettings::Load() {
         this->*k.member = std::move(value);
     }
     LoadMailServer(text);
+    LoadNotify(text);
     if (!m_readOnly)
         CreateFolder(CAPTURE_PTH);
 }
@@ -216,6 +182,7 @@ std::string CAppSettings::FileText() const {
     num("DETECT_MIN_PASSES=", DETECT_MIN_PASSES);
     num("DETECT_MIN_BLOCKS=", DETECT_MIN_BLOCKS);
     num("DETECT_BLOCKS_TOUCH=", DETECT_BLOCKS_TOUCH);
+    t += NotifyText();
     return t;
 }
 
@@ -245,12 +212,13 @@ void CAppSettings::LoadMailServer(const std::string& text) {
     number("SMTP_SIZE_MB=", SMTP_SIZE_MB, 20, 1, 2000);
     SMTP_USER.clear();
     if (text.find("<SMTP_USER>") != std::string::npos)
-        SMTP_USER = UnescapedValue(m_parser.GetTagged(text, "<SMTP_USER>", "</SMTP_USER>"));
+        SMTP_USER =
+            settings_value::Unescaped(m_parser.GetTagged(text, "<SMTP_USER>", "</SMTP_USER>"));
 }
 
 std::string CAppSettings::MailServerText() const {
     return "\n[MAIL SERVER]\nSMTP_SECURITY=" + std::to_string(SMTP_SECURITY) + "\n<SMTP_USER>" +
-           EscapedValue(SMTP_USER) +
+           settings_value::Escaped(SMTP_USER) +
            "</SMTP_USER>\nSMTP_LOOPBACK_LOGIN=" + std::to_string(SMTP_LOOPBACK_LOGIN) +
            "\nSMTP_SIZE_MB=" + std::to_string(SMTP_SIZE_MB) + "\n";
 }

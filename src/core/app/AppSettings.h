@@ -86,6 +86,20 @@ public:
     int DETECT_MIN_PASSES = 1;   // consecutive motion passes before a capture starts
     int DETECT_MIN_BLOCKS = 1;   // changed blocks a motion needs
     int DETECT_BLOCKS_TOUCH = 0; // ... forming one group of touching blocks
+    // [HOME AND PUSH], after the mail server: MQTT (empty host = off), Home
+    // Assistant discovery and phone push. The MQTT password is never here.
+    std::string MQTT_HOST;
+    int MQTT_PORT = 1883;
+    std::string MQTT_USER;
+    int MQTT_TLS = 0;
+    std::string MQTT_CA;   // TLS: the broker's CA file; empty = the system's CAs
+    std::string MQTT_BASE; // empty: oculon/<camera>
+    int MQTT_DISCOVERY = 0;
+    int PUSH_MODE = 0; // 0 off, 1 webhook, 2 ntfy
+    std::string PUSH_URL;
+    int PUSH_COOLDOWN_MIN = 0; // at most one push alert per so many minutes; 0 = every capture
+    void LoadNotify(const std::string& text);
+    std::string NotifyText() const;
 
 private:
     const CTagParser& m_parser;

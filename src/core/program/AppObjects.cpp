@@ -7,11 +7,13 @@
 #include "app/CommandLine.h"
 #include "app/TagParser.h"
 #include "mail/ReportMailer.h"
+#include "notify/HomeNotifier.h"
 #include "program/Restart.h"
 #include "record/ArchiveGuard.h"
 #include "record/MovieRecorder.h"
 #include "record/WavePlayer.h"
 #include "video/FrameTextPainter.h"
+#include "video/StatusText.h"
 #include "video/SurveillanceController.h"
 #include "video/capture/VideoSourceWnd.h"
 
@@ -32,6 +34,8 @@ void CAppObjects::CreateAll(const std::string& homeFolder, const std::string& pr
     m_pMovieRecorder->SetArchiveGuard(m_pArchiveGuard.get()); // the first sweep starts now
     m_pTextPainter = std::make_unique<CFrameTextPainter>();
     m_pReportMailer = std::make_unique<CReportMailer>(*m_pSettings);
+    m_pNotifier = std::make_unique<CHomeNotifier>(*m_pSettings, homeFolder);
+    m_pNotifyStatus = std::make_unique<CStatusText>();
     m_pCommandLine = std::make_unique<CCommandLine>(commandLine);
 }
 
@@ -48,6 +52,7 @@ void CAppObjects::DestroyAll() {
     // command line, sound player, parser.
     m_pVideoSource.reset();
     m_pController.reset();
+    m_pNotifier.reset(); // says "offline" to the broker
     m_pSettings.reset();
     m_pTextPainter.reset();
     if (m_pMovieRecorder)
@@ -67,6 +72,7 @@ CSurveillanceServices CAppObjects::Services() const {
     services.sound = m_pWavePlayer.get();
     services.mailer = m_pReportMailer.get();
     services.painter = m_pTextPainter.get();
+    services.observer = m_pNotifier.get();
     return services;
 }
 
@@ -96,6 +102,7 @@ bool CAppObjects::MainTick(const IClock& clock) {
     }
     if (m_pController)
         m_pController->OnSurveillanceTick();
+    NotifyTick(clock);
     return false;
 }
 
@@ -104,7 +111,23 @@ int64_t CAppObjects::NextTickDueMs(const IClock& clock) const {
     const int64_t now = clock.SteadyMs();
     if (!m_pController || m_bCloseRequested || ModalOpen())
         return now + kPollMs;
-    return std::max(now, m_pController->NextStepDueMs());
+    int64_t due = m_pController->NextStepDueMs();
+    if (m_pNotifier)
+        due = std::min(due, m_nextNotifyMs);
+    return std::max(now, due);
+}
+
+void CAppObjects::NotifyTick(const IClock& clock) {
+    const int64_t now = clock.SteadyMs();
+    if (!m_pNotifier || !m_pController || now < m_nextNotifyMs)
+        return;
+    m_nextNotifyMs = now + 100;
+    // Commands from the broker reach the controller on this thread only.
+    const int command = m_pNotifier->TakeArmCommand();
+    if (command >= 0 && (command == 1) != m_bMotionOn)
+        m_pController->ToggleDetection();
+    m_pNotifyStatus->Update(m_pController->StatusInputs(m_bCloseRequested));
+    m_pNotifier->Tick(m_bMotionOn, m_pNotifyStatus->Text());
 }
 
 bool CAppObjects::DeferredCloseTick(const IClock& clock) {

@@ -1,12 +1,15 @@
 #pragma once
 #include "program/DeferredClose.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 class CAppSettings;
 class CCommandLine;
 class CFrameTextPainter;
+class CHomeNotifier;
+class CStatusText;
 class CMovieRecorder;
 class CArchiveGuard;
 class CReportMailer;
@@ -82,6 +85,7 @@ public:
     std::unique_ptr<CReportMailer> m_pReportMailer;
     std::unique_ptr<CCommandLine> m_pCommandLine;
     std::unique_ptr<CWavePlayer> m_pWavePlayer;
+    std::unique_ptr<CHomeNotifier> m_pNotifier; // MQTT and phone push
     // The surveillance logic that the video window drives (the headless runner
     // drives the same object without a window).
     std::unique_ptr<CSurveillanceController> m_pController;
@@ -91,5 +95,11 @@ public:
     bool m_bRestartOnClose = false; // start the program again once it has closed
 
 private:
+    // Every 100 ms: the switch and the status text to the notifier, and its
+    // arm commands to the controller.
+    void NotifyTick(const IClock& clock);
+
     CDeferredClose m_close;
+    std::unique_ptr<CStatusText> m_pNotifyStatus;
+    int64_t m_nextNotifyMs = 0;
 };

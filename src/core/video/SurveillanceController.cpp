@@ -5,6 +5,7 @@
 #include "app/EventLog.h"
 #include "app/MessageSink.h"
 #include "mail/IReportMailer.h"
+#include "notify/ICaptureObserver.h"
 #include "record/IAlertSound.h"
 #include "record/IMovieRecorder.h"
 #include "record/MovieRecorder.h"
@@ -228,6 +229,9 @@ void CSurveillanceController::EndCapture() {
     if (m_services.mailer)
         m_services.mailer->SendCaptureReport(
             CCaptureReport{m_stampText, m_moviePath, m_stillDir, m_firstStillPath});
+    if (m_services.observer)
+        m_services.observer->OnCaptureEnd(CCaptureNotice{m_moviePath, m_stillDir, m_firstStillPath,
+                                                         m_frameNumber - 1, m_clock.WallSeconds()});
     m_previousRecording = false;
 }
 
@@ -255,6 +259,9 @@ void CSurveillanceController::RecordStep() {
         m_services.recorder->AddFrame(m_movieFrame, m_clock.SteadyMs());
     }
     SaveStill(m_frameNumber);
+    if (m_frameNumber == 1 && m_services.observer)
+        m_services.observer->OnCaptureStart(
+            CCaptureNotice{m_moviePath, m_stillDir, m_firstStillPath, 0, m_clock.WallSeconds()});
     ++m_frameNumber;
     // The movie lasts from its first frame to the end of this one, by the
     // steady clock: a cut movie plays CAPTURE_MAX_S seconds, not whatever

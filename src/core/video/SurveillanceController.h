@@ -12,6 +12,7 @@
 class CAppSettings;
 class CFrameTextPainter;
 class IAlertSound;
+class ICaptureObserver;
 class IClock;
 class IFrameSource;
 class IMovieRecorder;
@@ -25,6 +26,7 @@ struct CSurveillanceServices {
     IAlertSound* sound = nullptr;
     IReportMailer* mailer = nullptr;
     CFrameTextPainter* painter = nullptr; // the burnt-in lines; null draws none
+    ICaptureObserver* observer = nullptr; // told of each capture's start and end
 };
 
 // The surveillance logic of the video window: arming countdown, motion

@@ -9,6 +9,7 @@
 #include "app/AppSettings.h"
 #include "app/MessageSink.h"
 #include "app/TextLines.h"
+#include "notify/HomeNotifier.h"
 #include "video/ArmCountdown.h"
 
 #include <QHelpEvent>
@@ -155,7 +156,8 @@ QString CStatusWnd::ToolTipAt(QPoint pos) const {
         if (m_failed[k].failing && icon.contains(pos))
             return QString::fromStdString(m_failed[k].reason);
     }
-    return {};
+    // Elsewhere, the broker's connection, for whoever wonders why home automation is quiet.
+    return QString::fromStdString(CHomeNotifier::LatestLinkState());
 }
 
 bool CStatusWnd::event(QEvent* event) {

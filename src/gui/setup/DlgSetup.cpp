@@ -4,6 +4,7 @@
 #include "setup/PageEmailSetup.h"
 #include "setup/PageMailServer.h"
 #include "setup/PageMotionDetect.h"
+#include "setup/PageNotify.h"
 #include "setup/PageRecording.h"
 #include "setup/PageStartup.h"
 #include "setup/PageVideoCapture.h"
@@ -56,6 +57,8 @@ DLG_Setup::DLG_Setup(const CSetupServices& services, int initialTab, QWidget* pa
                                                values.to = m_emailPage->To();
                                            });
     m_tabs->addTab(m_mailServerPage, tr("Mail Server"));
+    m_notifyPage = new CPageNotify(m_services, units, m_tabs);
+    m_tabs->addTab(m_notifyPage, tr("Home && Push"));
     m_tabs->setCurrentIndex(m_initialTab);
 
     auto button = [this, &units](const QString& text, QRect dlu, int id) {
@@ -89,6 +92,7 @@ void DLG_Setup::accept() {
     m_recordingPage->Save(settings);
     m_startupPage->Save(settings);
     m_mailServerPage->Save(settings);
+    m_notifyPage->Save(settings);
     // A failed write has shown its message; the new values are in force anyway.
     settings.Save();
     if (m_services.resetDetection)

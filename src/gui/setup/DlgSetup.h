@@ -11,6 +11,7 @@ class DLG_SetupVideoDevice;
 class CPageStartup;
 class CPageRecording;
 class CPageMailServer;
+class CPageNotify;
 class QPushButton;
 class QTabWidget;
 
@@ -34,6 +35,7 @@ public:
     CPageStartup* StartupPage() const { return m_startupPage; }
     CPageRecording* RecordingPage() const { return m_recordingPage; }
     CPageMailServer* MailServerPage() const { return m_mailServerPage; }
+    CPageNotify* NotifyPage() const { return m_notifyPage; }
     QTabWidget* TabControl() const { return m_tabs; }
     QPushButton* OkButton() const { return m_ok; }
     QPushButton* CancelButton() const { return m_cancel; }
@@ -56,6 +58,7 @@ private:
     CPageStartup* m_startupPage = nullptr;
     CPageRecording* m_recordingPage = nullptr; // after the described pages
     CPageMailServer* m_mailServerPage = nullptr;
+    CPageNotify* m_notifyPage = nullptr;
     int m_initialTab;
     QTabWidget* m_tabs;
     QPushButton* m_help;

@@ -202,6 +202,31 @@ TEST_F(AppSettingsTest, MailServerSectionKeepsLimitsAndAnyUserNameOnItsLine) {
     }
 }
 
+TEST_F(AppSettingsTest, HomeAndPushSectionKeepsItsValuesWithinTheirLimits) {
+    auto s = Load("[HOME AND PUSH]\n<MQTT_HOST>broker.lan</MQTT_HOST>\nMQTT_PORT=70000\n"
+                  "<MQTT_USER>cam</MQTT_USER>\nMQTT_TLS=1\nMQTT_DISCOVERY=2\nPUSH_MODE=2\n"
+                  "<PUSH_URL>https://ntfy.example/yard</PUSH_URL>\nPUSH_COOLDOWN_MIN=1441\n");
+    EXPECT_EQ(s->MQTT_HOST, "broker.lan");
+    EXPECT_EQ(s->MQTT_PORT, 1883);
+    EXPECT_EQ(s->MQTT_USER, "cam");
+    EXPECT_EQ(s->MQTT_TLS, 1);
+    EXPECT_EQ(s->MQTT_DISCOVERY, 0);
+    EXPECT_EQ(s->PUSH_MODE, 2);
+    EXPECT_EQ(s->PUSH_COOLDOWN_MIN, 0);
+    s->MQTT_BASE = "home/yard";
+    s->MQTT_CA = "a<b>=%41\n";
+    s.reset();
+    EXPECT_EQ(LoadWithoutFile()->MQTT_CA, "a<b>=%41\n"); // kept whole on its line
+    EXPECT_NE(
+        FileText().find("\n[HOME AND PUSH]\n<MQTT_HOST>broker.lan</MQTT_HOST>\n"
+                        "MQTT_PORT=1883\n<MQTT_USER>cam</MQTT_USER>\nMQTT_TLS=1\n"
+                        "<MQTT_CA>a%3Cb%3E%3D%2541%0A</MQTT_CA>\n<MQTT_BASE>home/yard</MQTT_BASE>\n"
+                        "MQTT_DISCOVERY=0\nPUSH_MODE=2\n"
+                        "<PUSH_URL>https://ntfy.example/yard</PUSH_URL>\nPUSH_COOLDOWN_MIN=0\n"),
+        std::string::npos)
+        << FileText();
+}
+
 TEST_F(AppSettingsTest, StringsUseDefaultsOnlyWhenEmpty) {
     auto s =
         Load("<VIDEO_OVE></VIDEO_OVE>\n<EMAIL_SMTP>  </EMAIL_SMTP>\n<CAPTURE_PTH></CAPTURE_PTH>\n");
