@@ -50,7 +50,7 @@ CPageNotify::CPageNotify(const CSetupServices& services, const CDialogUnits& uni
     m_pushUrl = AddEdit(Dlu(116, 128, 155, 12), kIdPushUrl);
     AddLabel(tr("Sent at the first still of a capture, and again when it ends."),
              Dlu(12, 144, 259, 8));
-    AddLabel(tr("At most one alert per so many minutes (0: every capture)"), Dlu(12, 158, 215, 8));
+    AddLabel(tr("Push and mail: at most one per so many minutes (0: all)"), Dlu(12, 158, 215, 8));
     m_cooldown = AddEdit(Dlu(230, 156, 25, 12), kIdCooldown);
 
     AddLabel(tr("Armed only in"), Dlu(6, 180, 52, 8));
