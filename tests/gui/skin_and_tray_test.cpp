@@ -4,6 +4,7 @@
 #include "main/MainLayout.h"
 #include "main/TrayIcon.h"
 #include "video/ArmCountdown.h"
+#include "video/SurveillanceController.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/SkinButton.h"
 

@@ -40,7 +40,7 @@ std::vector<std::string> Split(const std::string& s, const char* separators) {
 
 // Part of the text, quoted, short enough for the line under the setup page's edit.
 std::string Quoted(const std::string& s) {
-    return "\"" + (s.size() > 24 ? s.substr(0, 21) + "..." : s) + "\"";
+    return "\"" + (s.size() > 16 ? s.substr(0, 13) + "..." : s) + "\"";
 }
 
 int DayIndex(const std::string& name) {
@@ -103,7 +103,7 @@ bool CArmSchedule::Parse(const std::string& text) {
             const int last =
                 dash == std::string::npos ? first : DayIndex(Trimmed(item.substr(dash + 1)));
             if (first < 0 || last < 0)
-                return fail("unknown day " + Quoted(item) + " (Mon Tue Wed Thu Fri Sat Sun)");
+                return fail("unknown day " + Quoted(item) + " (Mon, Tue ... Sun)");
             for (int d = first;; d = (d + 1) % 7) { // Fri-Mon runs over the weekend
                 days[d] = true;
                 if (d == last)
