@@ -88,6 +88,8 @@ TEST_F(SetupLayout, EveryTextFitsItsControlAndNoneOverlapWithTheSystemFont) {
     settings->EMAIL_FROM = "camera@example.net";
     settings->EMAIL_CUS = "Someone is at the front door.";
     settings->CAPTURE_PTH = "/home/user/oculon/captured";
+    // The longest kind of line under the schedule's edit.
+    settings->ARM_SCHEDULE = "Mon-Fri 22:00-06:30; Saturday and Sunday 00:00-24:00";
     picture = DrawScene();
     auto dialog = MakeDialog();
     std::vector<std::string> clipped;

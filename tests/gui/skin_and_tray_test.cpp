@@ -3,6 +3,8 @@
 
 #include "main/MainLayout.h"
 #include "main/TrayIcon.h"
+#include "video/ArmCountdown.h"
+#include "video/SurveillanceController.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/SkinButton.h"
 
@@ -199,8 +201,8 @@ TEST_F(MainWindowTest, TrayHidingRestoringAndTheMenu) {
     QStringList texts;
     for (QAction* action : tray->Menu().actions())
         texts << (action->isSeparator() ? QString("-") : action->text());
-    EXPECT_EQ(texts, (QStringList{"Show Window", "Browse captured", "Website", "User Guide", "-",
-                                  "Close"}));
+    EXPECT_EQ(texts, (QStringList{"Show Window", "Browse captured", "Website", "User Guide",
+                                  "Disarm", "-", "Close"}));
     EXPECT_EQ(CTrayIcon::TipText(), "Oculon\nleft click to show\nright click for menu");
 
     tray->HideToTray();
@@ -215,8 +217,19 @@ TEST_F(MainWindowTest, TrayHidingRestoringAndTheMenu) {
     const auto* help = dialog->findChild<CHelpWindow*>();
     ASSERT_NE(help, nullptr);
     EXPECT_EQ(help->Browser()->source(), data_files::UserGuideAddress());
+    // The arming entry is the detection button, and says what it would do next.
+    QAction* arm = tray->Menu().actions()[4];
+    for (const bool on : {false, true}) {
+        arm->trigger();
+        dialog->Tick();
+        EXPECT_EQ(app.m_bMotionOn, on);
+        EXPECT_EQ(arm->text(), on ? "Disarm" : "Arm");
+        EXPECT_EQ(
+            arm_countdown::IsOff(app.m_pController->ArmCountdown(), app.m_pSettings->MOTION_WRM),
+            !on);
+    }
     EXPECT_FALSE(app.m_bCloseRequested);
-    tray->Menu().actions()[5]->trigger(); // Close
+    tray->Menu().actions()[6]->trigger(); // Close
     EXPECT_TRUE(app.m_bCloseRequested);
     // The menu's Close does not rename the window; the close runs as usual.
     EXPECT_NE(dialog->windowTitle(), "Oculon Closing...");

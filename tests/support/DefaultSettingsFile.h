@@ -79,5 +79,8 @@ inline std::string DefaultSettingsFile(const std::string& home) {
            "MQTT_DISCOVERY=0\n"
            "PUSH_MODE=0\n"
            "<PUSH_URL></PUSH_URL>\n"
-           "PUSH_COOLDOWN_MIN=0\n";
+           "PUSH_COOLDOWN_MIN=0\n"
+           "\n"
+           "[ARMING]\n"
+           "<ARM_SCHEDULE></ARM_SCHEDULE>\n";
 }

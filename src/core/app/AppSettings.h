@@ -97,7 +97,11 @@ public:
     int MQTT_DISCOVERY = 0;
     int PUSH_MODE = 0; // 0 off, 1 webhook, 2 ntfy
     std::string PUSH_URL;
-    int PUSH_COOLDOWN_MIN = 0; // at most one push alert per so many minutes; 0 = every capture
+    int PUSH_COOLDOWN_MIN =
+        0; // at most one push alert and one report mail per so many minutes; 0 = every capture
+    // [ARMING], after it: weekly windows in which detection is armed
+    // ("Mon-Fri 22:00-06:30; Sat,Sun 00:00-24:00"); empty = the switch alone decides.
+    std::string ARM_SCHEDULE;
     void LoadNotify(const std::string& text);
     std::string NotifyText() const;
 

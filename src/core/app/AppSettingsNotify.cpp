@@ -28,6 +28,7 @@ void CAppSettings::LoadNotify(const std::string& text) {
     number("PUSH_MODE=", PUSH_MODE, 0, 0, 2);
     tagged("PUSH_URL", PUSH_URL);
     number("PUSH_COOLDOWN_MIN=", PUSH_COOLDOWN_MIN, 0, 0, 1440);
+    tagged("ARM_SCHEDULE", ARM_SCHEDULE);
 }
 
 std::string CAppSettings::NotifyText() const {
@@ -39,5 +40,6 @@ std::string CAppSettings::NotifyText() const {
            "MQTT_TLS=" + std::to_string(MQTT_TLS) + "\n" + tagged("MQTT_CA", MQTT_CA) +
            tagged("MQTT_BASE", MQTT_BASE) + "MQTT_DISCOVERY=" + std::to_string(MQTT_DISCOVERY) +
            "\nPUSH_MODE=" + std::to_string(PUSH_MODE) + "\n" + tagged("PUSH_URL", PUSH_URL) +
-           "PUSH_COOLDOWN_MIN=" + std::to_string(PUSH_COOLDOWN_MIN) + "\n";
+           "PUSH_COOLDOWN_MIN=" + std::to_string(PUSH_COOLDOWN_MIN) + "\n\n[ARMING]\n" +
+           tagged("ARM_SCHEDULE", ARM_SCHEDULE);
 }

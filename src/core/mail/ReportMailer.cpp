@@ -48,7 +48,10 @@ struct CRetryControl {
 };
 
 CReportMailer::CReportMailer(const CAppSettings& settings)
-    : m_settings(settings), m_slots(std::make_shared<CReportJobSlots>()),
+    : CReportMailer(settings, CSystemClock::Instance()) {}
+
+CReportMailer::CReportMailer(const CAppSettings& settings, const IClock& clock)
+    : m_settings(settings), m_clock(clock), m_slots(std::make_shared<CReportJobSlots>()),
       m_retry(std::make_shared<CRetryControl>()) {
     if (!COutbox(OutboxFolder(settings.m_programFolder), WorkerClock(), nullptr).Entries().empty())
         StartRetryWorker(m_slots, m_retry, settings.m_programFolder);
@@ -146,20 +149,33 @@ void CReportMailer::SetServer(ReportMailJob& job, const std::string& server, int
     job.security = security;
 }
 
-ReportMailJob CReportMailer::ComposeJob(const CAppSettings& settings,
-                                        const CCaptureReport& report) {
-    std::string time = report.stampText;
-    for (char& c : time) {
-        if (c == '=')
-            c = ':';
-        else if (c == '-')
-            c = '/';
-    }
+ReportMailJob CReportMailer::ComposeJob(const CAppSettings& settings, const CCaptureReport& report,
+                                        const std::vector<CCaptureReport>& held) {
+    auto timeOf = [](const CCaptureReport& r) {
+        std::string time = r.stampText;
+        for (char& c : time) {
+            if (c == '=')
+                c = ':';
+            else if (c == '-')
+                c = '/';
+        }
+        return time;
+    };
+    const std::string time = timeOf(report);
     ReportMailJob job;
     job.subject = std::string(mail_text::CutAtCharBoundary("OCULON> " + time, kSubjectMax));
 
     std::string body = "Automatically sent by Oculon\r\nCamera name: " + settings.VIDEO_OVE +
                        "\r\nTransmission time: " + time + "\r\n" + kWebAddress;
+    if (!held.empty()) {
+        body += "\r\nCaptures since the last mail (kept in the archive):";
+        for (const CCaptureReport& r : held) {
+            body += "\r\n" + timeOf(r);
+            for (const std::string* path : {&r.moviePath, &r.stillDir})
+                if (!path->empty())
+                    body += "  " + *path;
+        }
+    }
     if (!settings.EMAIL_CUS.empty())
         body += "\r\n____________________\r\n" + mail_text::NormalizeLineEnds(settings.EMAIL_CUS);
     job.body = std::string(mail_text::CutAtCharBoundary(body, kBodyMax));
@@ -189,10 +205,24 @@ ReportMailJob CReportMailer::ComposeJob(const CAppSettings& settings,
 void CReportMailer::SendCaptureReport(const CCaptureReport& report) {
     if (!m_settings.EMAIL_ENA || report.stampText.empty())
         return;
+    const int64_t now = m_clock.SteadyMs();
+    if (m_mailedOnce && m_settings.PUSH_COOLDOWN_MIN > 0 &&
+        now - m_lastMailMs < int64_t{m_settings.PUSH_COOLDOWN_MIN} * 60'000) {
+        // No job, so no worker deletes this capture's files: they wait in
+        // the archive, and the next mail lists them.
+        m_held.push_back(report);
+        m_slots->Log("mail: held " + ComposeJob(m_settings, report).subject +
+                     ": at most one mail per " + std::to_string(m_settings.PUSH_COOLDOWN_MIN) +
+                     " minutes");
+        return;
+    }
     const int index = m_slots->Reserve();
     if (index < 0)
         return; // all 32 jobs busy: this report is dropped
-    auto job = std::make_shared<const ReportMailJob>(ComposeJob(m_settings, report));
+    auto job = std::make_shared<const ReportMailJob>(ComposeJob(m_settings, report, m_held));
+    m_held.clear();
+    m_mailedOnce = true;
+    m_lastMailMs = now;
     m_slots->SetJob(index, job);
     g_liveWorkers.fetch_add(1);
     try {

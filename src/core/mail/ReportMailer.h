@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CAppSettings;
+class IClock;
 struct CRetryControl;
 
 // Turns each finished capture into a report mail: composed on the caller's
@@ -24,6 +26,8 @@ public:
 
     // Reads the settings only in SendCaptureReport, on the caller's thread.
     explicit CReportMailer(const CAppSettings& settings);
+    // `clock` times the cooldown between mails (PUSH_COOLDOWN_MIN).
+    CReportMailer(const CAppSettings& settings, const IClock& clock);
     // Never waits: a worker still delivering finishes on its own copies and
     // logs nothing once the mailer is gone.
     ~CReportMailer() override;
@@ -41,8 +45,10 @@ public:
     // <home>/outbox/
     static std::string OutboxFolder(const std::string& homeFolder);
 
-    // The job that SendCaptureReport hands to a worker for these settings and capture.
-    static ReportMailJob ComposeJob(const CAppSettings& settings, const CCaptureReport& report);
+    // The job that SendCaptureReport hands to a worker for these settings and
+    // capture; `held` are the captures the cooldown kept from a mail of their own.
+    static ReportMailJob ComposeJob(const CAppSettings& settings, const CCaptureReport& report,
+                                    const std::vector<CCaptureReport>& held = {});
     // Host, port and security of a job from the server text and SMTP_SECURITY.
     static void SetServer(ReportMailJob& job, const std::string& server, int security);
     // "host" or "host:port"; without a port the SMTP port 25.
@@ -59,6 +65,13 @@ private:
                                  const std::string& homeFolder);
 
     const CAppSettings& m_settings;
+    const IClock& m_clock;
+    // The cooldown: when the last mail went out, and the captures since then
+    // that got none. Their files are never deleted by the mailer, so nothing
+    // they show is lost; the next mail lists them. User-interface thread only.
+    bool m_mailedOnce = false;
+    int64_t m_lastMailMs = 0;
+    std::vector<CCaptureReport> m_held;
     std::shared_ptr<CReportJobSlots> m_slots;
     std::shared_ptr<CRetryControl> m_retry;
 };

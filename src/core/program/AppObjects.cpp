@@ -100,8 +100,10 @@ bool CAppObjects::MainTick(const IClock& clock) {
             m_pController->EndCaptureForClose();
         return DeferredCloseTick(clock);
     }
-    if (m_pController)
+    if (m_pController) {
+        m_pController->ApplyArmSchedule();
         m_pController->OnSurveillanceTick();
+    }
     NotifyTick(clock);
     return false;
 }

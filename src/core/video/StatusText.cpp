@@ -24,7 +24,11 @@ bool CStatusText::Update(const CStatusInputs& in) {
     }
     const int n = in.armCountdown;
     if (arm_countdown::IsOff(n, in.warmUp)) {
-        Set("motion detection is off");
+        // At most "disarmed by schedule until Sat 22:00": fits the panel's 64
+        // characters after "system status:\r\n".
+        Set(in.scheduleOffUntil.empty()
+                ? "motion detection is off"
+                : ("disarmed by schedule until " + in.scheduleOffUntil).c_str());
         busy = true;
     } else if (n > 0) {
         char text[48];

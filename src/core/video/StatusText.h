@@ -12,7 +12,8 @@ struct CStatusInputs {
     bool mailSending = false;
     bool movieRecording = false;
     bool sounding = false;
-    bool archivePaused = false; // the archive's disk is full: no movie or still is written
+    bool archivePaused = false;   // the archive's disk is full: no movie or still is written
+    std::string scheduleOffUntil; // the arming schedule holds detection off until then
 };
 
 // Composes the controller's state text the way the status panel shows it, so

@@ -211,6 +211,7 @@ CStatusInputs ReadStatusInputs(const CSurveillanceController* controller,
         in.armCountdown = controller->ArmCountdown();
         in.recording = controller->Recording();
         in.motion = controller->Motion();
+        in.scheduleOffUntil = controller->ScheduleOffUntil();
     }
     in.mailSending = services.mailer && services.mailer->IsSending();
     in.movieRecording = services.recorder && services.recorder->IsRecording();
@@ -329,6 +330,32 @@ void CSurveillanceController::ToggleDetection() {
         EndCaptureInProgress();
     }
     m_firstPass = true;
+}
+
+void CSurveillanceController::ApplyArmSchedule() {
+    if (m_settings.ARM_SCHEDULE != m_scheduleText) {
+        m_scheduleText = m_settings.ARM_SCHEDULE;
+        m_schedule.Parse(m_scheduleText); // bad text: no schedule, the page says why
+        m_scheduleArmed = -1;
+    }
+    if (m_schedule.Empty())
+        return;
+    const int armed = m_schedule.ArmedAt(m_clock.Local()) ? 1 : 0;
+    if (armed == m_scheduleArmed)
+        return;
+    // Only an edge switches: an override in between stands until the next one.
+    m_scheduleArmed = armed;
+    if ((armed == 1) != m_motionOn)
+        ToggleDetection();
+}
+
+std::string CSurveillanceController::ScheduleOffUntil() const {
+    if (m_motionOn || m_schedule.Empty())
+        return {};
+    const int now = CArmSchedule::WeekMinute(m_clock.Local());
+    if (m_schedule.ArmedAt(now))
+        return {};
+    return CArmSchedule::EdgeText(now, m_schedule.NextEdge(now));
 }
 
 void CSurveillanceController::EndCaptureForClose() {

@@ -1,5 +1,6 @@
 #pragma once
 #include "frame/FrameImage.h"
+#include "video/ArmSchedule.h"
 #include "video/MotionDetector.h"
 #include "video/StatusText.h"
 #include "video/StillWriter.h"
@@ -70,6 +71,14 @@ public:
     // The detection on/off button: inverts the switch and restarts or stops
     // arming; switching off ends a capture in progress with its report.
     void ToggleDetection();
+    // Every main tick: when the local time crosses an edge of ARM_SCHEDULE's
+    // windows (or the schedule is first read or changed), switches detection to
+    // what the schedule says through ToggleDetection. Between edges the button,
+    // the tray menu and the broker have the last word.
+    void ApplyArmSchedule();
+    // While the schedule holds detection off: the time it arms again ("22:00"
+    // or "Sat 22:00"); empty otherwise.
+    std::string ScheduleOffUntil() const;
     // The setup bracket: pauses the steps, silences the siren, ends a capture in
     // progress (with its mail), runs `runDialog` (whose OK path saves the
     // settings and calls ResetDetection), then resumes.
@@ -172,6 +181,10 @@ private:
     int64_t m_movieStartMs = 0; // steady clock at the movie's first frame
     bool m_busy = false;
     bool m_sourceLost = false; // the source was gone at the last step time
+
+    CArmSchedule m_schedule;
+    std::string m_scheduleText; // ARM_SCHEDULE as last read
+    int m_scheduleArmed = -1;   // the schedule's answer at the last tick; -1 = not asked yet
 };
 
 // What the status text is composed from: the controller's state (null without

@@ -246,8 +246,10 @@ void DLG_Main::ApplyShade(bool toggle) {
 void DLG_Main::Tick() {
     if (m_ended)
         return;
-    if (m_tray)
+    if (m_tray) {
         m_tray->OnTimerTick();
+        m_tray->SetDetectionOn(m_app.m_bMotionOn);
+    }
     if (m_stopFlag && *m_stopFlag)
         m_app.m_bCloseRequested = true;
     // A program on its way out must not answer a new start (it may be its own restart).
@@ -304,6 +306,7 @@ void DLG_Main::OnCommand(int id) {
         RunSetup();
         break;
     case kIdMotion:
+    case CTrayIcon::kCmdArm:
         if (m_app.m_pController)
             m_app.m_pController->ToggleDetection();
         break;

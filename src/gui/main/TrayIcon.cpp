@@ -16,11 +16,14 @@ CTrayIcon::CTrayIcon(QWidget* window, bool startHidden)
         QAction* action = m_menu.addAction(QString::fromUtf8(text));
         connect(action, &QAction::triggered, this,
                 [this, command] { emit CommandChosen(command); });
+        return action;
     };
     add("Show Window", kCmdShowWindow);
     add("Browse captured", kCmdBrowse);
     add("Website", kCmdWebsite);
     add("User Guide", kCmdUserGuide);
+    // Close stays last, behind its separator.
+    m_arm = add("Disarm", kCmdArm);
     m_menu.addSeparator();
     add("Close", kCmdClose);
 
@@ -75,6 +78,12 @@ void CTrayIcon::OnTimerTick() {
     --m_raiseCount;
     m_window->raise();
     m_window->activateWindow();
+}
+
+void CTrayIcon::SetDetectionOn(bool on) {
+    const QString text = on ? QStringLiteral("Disarm") : QStringLiteral("Arm");
+    if (m_arm->text() != text)
+        m_arm->setText(text);
 }
 
 void CTrayIcon::RemoveIcon() {

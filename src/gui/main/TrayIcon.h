@@ -18,6 +18,7 @@ public:
         kCmdBrowse = 32776,
         kCmdUserGuide = 32778,
         kCmdWebsite = 32779,
+        kCmdArm = 32780, // "Arm" / "Disarm": the detection on/off button
     };
     static constexpr int kRaisePulses = 3;
 
@@ -31,6 +32,9 @@ public:
     void ShowMenu();
     // Every main tick: brings a restored window to the front for three ticks.
     void OnTimerTick();
+    // Names the arming entry after what it would do: "Disarm" while detection
+    // is on, "Arm" while it is off.
+    void SetDetectionOn(bool on);
     // Takes the icon out of the notification area at the final exit.
     void RemoveIcon();
     // A balloon from the icon, for a failure the user should hear of even
@@ -52,6 +56,7 @@ private:
 
     int m_raiseCount = 0;
     QMenu m_menu;
+    QAction* m_arm = nullptr;
     bool m_hidden;
     QWidget* m_window;
     std::unique_ptr<QSystemTrayIcon> m_icon;

@@ -3,19 +3,21 @@
 #include "app/AppSettings.h"
 #include "mail/MailPassword.h"
 #include "notify/HomeNotifier.h"
+#include "video/ArmSchedule.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <algorithm>
 
 CPageNotify::CPageNotify(const CSetupServices& services, const CDialogUnits& units, QWidget* parent)
     : CSetupPage(services, units, parent) {
     const CAppSettings& s = *services.settings;
-    m_held = {s.MQTT_HOST, s.MQTT_USER,         s.MQTT_CA,  s.MQTT_BASE,
-              s.PUSH_URL,  s.MQTT_PORT,         s.MQTT_TLS, s.MQTT_DISCOVERY,
-              s.PUSH_MODE, s.PUSH_COOLDOWN_MIN, {}};
+    m_held = {s.MQTT_HOST,      s.MQTT_USER,    s.MQTT_CA,           s.MQTT_BASE,
+              s.PUSH_URL,       s.ARM_SCHEDULE, s.MQTT_PORT,         s.MQTT_TLS,
+              s.MQTT_DISCOVERY, s.PUSH_MODE,    s.PUSH_COOLDOWN_MIN, {}};
 
-    AddGroup(tr("MQTT Broker (no host: off)"), Dlu(6, 3, 271, 114));
+    AddGroup(tr("MQTT Broker (no host: off)"), Dlu(6, 3, 271, 110));
     AddLabel(tr("Host"), Dlu(12, 18, 45, 8));
     m_host = AddEdit(Dlu(60, 16, 120, 12), kIdHost);
     AddLabel(tr("Port"), Dlu(188, 18, 25, 8));
@@ -34,22 +36,29 @@ CPageNotify::CPageNotify(const CSetupServices& services, const CDialogUnits& uni
     m_base->setPlaceholderText(
         QString::fromStdString("oculon/" + CHomeNotifier::Slug(s.VIDEO_SRC)));
     m_discovery = AddCheck(tr("Announce the camera to Home Assistant (MQTT discovery)"),
-                           Dlu(12, 82, 250, 10), kIdDiscovery);
+                           Dlu(12, 79, 250, 10), kIdDiscovery);
     AddLabel(tr("Without TLS the password is not sent. The switch \"armed\" turns motion "
                 "detection on and off."),
-             Dlu(12, 96, 255, 18));
+             Dlu(12, 92, 255, 18));
 
-    AddGroup(tr("Phone Push"), Dlu(6, 122, 271, 50));
-    AddLabel(tr("Kind"), Dlu(12, 137, 45, 8));
+    AddGroup(tr("Phone Push"), Dlu(6, 116, 271, 58));
+    AddLabel(tr("Kind"), Dlu(12, 130, 20, 8));
     m_pushMode = new QComboBox(this);
     m_pushMode->addItems({tr("Off"), tr("Webhook"), tr("ntfy")});
-    Place(m_pushMode, Dlu(60, 135, 80, 12), kIdPushMode);
-    AddLabel(tr("URL"), Dlu(12, 153, 45, 8));
-    m_pushUrl = AddEdit(Dlu(60, 151, 195, 12), kIdPushUrl);
+    Place(m_pushMode, Dlu(34, 128, 56, 12), kIdPushMode);
+    AddLabel(tr("URL"), Dlu(96, 130, 18, 8));
+    m_pushUrl = AddEdit(Dlu(116, 128, 155, 12), kIdPushUrl);
     AddLabel(tr("Sent at the first still of a capture, and again when it ends."),
-             Dlu(12, 178, 260, 10));
-    AddLabel(tr("At most one alert per so many minutes (0: every capture)"), Dlu(12, 194, 215, 8));
-    m_cooldown = AddEdit(Dlu(230, 192, 25, 12), kIdCooldown);
+             Dlu(12, 144, 259, 8));
+    AddLabel(tr("Push and mail: at most one per so many minutes (0: all)"), Dlu(12, 158, 215, 8));
+    m_cooldown = AddEdit(Dlu(230, 156, 25, 12), kIdCooldown);
+
+    AddLabel(tr("Armed only in"), Dlu(6, 180, 52, 8));
+    m_schedule = AddEdit(Dlu(60, 178, 217, 12), kIdSchedule);
+    m_schedule->setPlaceholderText(tr("always (the on/off button alone)"));
+    AddLabel(tr("For example: Mon-Fri 22:00-06:30; Sat,Sun 00:00-24:00"), Dlu(60, 192, 217, 8));
+    m_scheduleCheck = AddLabel(QString(), Dlu(60, 202, 217, 8), kIdScheduleCheck);
+    connect(m_schedule, &QLineEdit::textChanged, this, &CPageNotify::CheckSchedule);
     UpdateControls();
 }
 
@@ -65,6 +74,15 @@ void CPageNotify::UpdateControls() {
     m_pushMode->setCurrentIndex(std::clamp(m_held.pushMode, 0, 2));
     m_pushUrl->setText(QString::fromStdString(m_held.pushUrl));
     WriteNumber(m_cooldown, m_held.cooldown);
+    m_schedule->setText(QString::fromStdString(m_held.schedule));
+    CheckSchedule();
+}
+
+void CPageNotify::CheckSchedule() {
+    CArmSchedule schedule;
+    const bool good = schedule.Parse(m_schedule->text().toStdString());
+    m_scheduleCheck->setText(good ? QString() : QString::fromStdString(schedule.Error()));
+    m_scheduleCheck->setStyleSheet(good ? QString() : QStringLiteral("color: #c00000"));
 }
 
 void CPageNotify::ReadControls() {
@@ -81,6 +99,7 @@ void CPageNotify::ReadControls() {
     m_held.pushMode = std::clamp(m_pushMode->currentIndex(), 0, 2);
     m_held.pushUrl = text(m_pushUrl);
     m_held.cooldown = std::clamp(ReadNumber(m_cooldown), 0, 1440);
+    m_held.schedule = text(m_schedule);
 }
 
 void CPageNotify::Save(CAppSettings& settings) {
@@ -95,6 +114,9 @@ void CPageNotify::Save(CAppSettings& settings) {
     settings.PUSH_MODE = m_held.pushMode;
     settings.PUSH_URL = m_held.pushUrl;
     settings.PUSH_COOLDOWN_MIN = m_held.cooldown;
+    // A schedule with a mistake is not taken: the line under it says why.
+    if (CArmSchedule().Parse(m_held.schedule))
+        settings.ARM_SCHEDULE = m_held.schedule;
     if (!m_held.password.empty() && !m_held.user.empty() && !m_held.host.empty()) {
         mail_password::Store(settings.m_programFolder,
                              CHomeNotifier::PasswordServer(m_held.host, m_held.port), m_held.user,

@@ -4,8 +4,9 @@
 class QComboBox;
 
 // "Home & Push" page, after the other added pages: the MQTT broker with Home
-// Assistant discovery, and the phone push ([HOME AND PUSH] of the settings
-// file). The MQTT password goes to the password store, never to the file.
+// Assistant discovery, the phone push ([HOME AND PUSH] of the settings file)
+// and the arming schedule ([ARMING]). The MQTT password goes to the password
+// store, never to the file.
 class CPageNotify : public CSetupPage {
     Q_OBJECT
 public:
@@ -21,10 +22,12 @@ public:
         kIdPushMode = 1309,
         kIdPushUrl = 1310,
         kIdCooldown = 1311,
+        kIdSchedule = 1312,
+        kIdScheduleCheck = 1313, // says what is wrong with the schedule as it is typed
     };
 
     struct CHeld {
-        std::string host, user, caFile, base, pushUrl;
+        std::string host, user, caFile, base, pushUrl, schedule;
         int port = 1883, tls = 0, discovery = 0, pushMode = 0, cooldown = 0;
         std::string password; // typed on this page; empty keeps the stored one
     };
@@ -38,6 +41,8 @@ public:
     const CHeld& HeldValues() const { return m_held; }
 
 private:
+    void CheckSchedule();
+
     CHeld m_held;
     QLineEdit* m_host;
     QLineEdit* m_port;
@@ -50,4 +55,6 @@ private:
     QComboBox* m_pushMode;
     QLineEdit* m_pushUrl;
     QLineEdit* m_cooldown;
+    QLineEdit* m_schedule;
+    QLabel* m_scheduleCheck;
 };

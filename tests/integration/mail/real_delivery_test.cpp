@@ -1,4 +1,5 @@
 #include "MailSinkProcess.h"
+#include "ManualClock.h"
 #include "RecordingSinks.h"
 #include "TempDir.h"
 #include "app/AppSettings.h"
@@ -162,6 +163,55 @@ TEST_F(RealDeliveryTest, SevenBitAndNonAsciiSubjectsReadBackExactly) {
     EXPECT_EQ(ReadFileBytes(encoded + "subject.txt"), utf8Subject);
     EXPECT_EQ(WithoutCr(ReadFileBytes(encoded + "body.txt")),
               "Line one\n.\nLine three " + utf8Subject + "\n");
+}
+
+TEST_F(RealDeliveryTest, CooldownHoldsMailsBackAndTheNextListsTheHeldCapturesWhoseFilesStay) {
+    ASSERT_GT(m_sink.Port(), 0) << "the aiosmtpd sink did not start";
+    CTempDir home;
+    CTagParser parser(false);
+    CAppSettings settings(parser, home.Folder(), "");
+    settings.EMAIL_ENA = 1;
+    settings.EMAIL_SMTP = "127.0.0.1:" + std::to_string(m_sink.Port());
+    settings.EMAIL_FROM = "cam@example.org";
+    settings.EMAIL_TO = "me@example.org";
+    settings.EMAIL_JPG = 0;
+    settings.CAPTURE_WMV = 0; // the movies exist only for the mail
+    settings.PUSH_COOLDOWN_MIN = 1;
+    CManualClock clock;
+    CReportMailer mailer(settings, clock);
+    auto capture = [&](const char* stamp) {
+        const std::string movie = m_files.File(std::string(stamp) + ".wmv");
+        WriteFileBytes(movie, RandomBytes(1000, 5));
+        mailer.SendCaptureReport({stamp, movie, "", ""});
+        for (int i = 0; i < 1000 && CReportMailer::LiveWorkers() > 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return movie;
+    };
+    const std::string first = capture("07-Dec-26 14=05=09.25");
+    clock.Advance(59'999);
+    const std::string held = capture("07-Dec-26 14=06=08.00");
+    clock.Advance(1);
+    const std::string next = capture("07-Dec-26 14=06=09.25");
+
+    EXPECT_EQ(ReadFileBytes(Decoded(1) + "subject.txt"), "OCULON> 07/Dec/26 14:05:09.25");
+    const std::string folder = Decoded(2);
+    EXPECT_EQ(ReadFileBytes(folder + "subject.txt"), "OCULON> 07/Dec/26 14:06:09.25");
+    EXPECT_NE(WithoutCr(ReadFileBytes(folder + "body.txt"))
+                  .find("\nCaptures since the last mail (kept in the archive):\n"
+                        "07/Dec/26 14:06:08.00  " +
+                        held + "\n"),
+              std::string::npos)
+        << ReadFileBytes(folder + "body.txt");
+    EXPECT_FALSE(fs::exists(m_saved.File("mail3.eml")));
+    EXPECT_EQ(m_log.Lines(),
+              (std::vector<std::string>{
+                  "mail: sent OCULON> 07/Dec/26 14:05:09.25",
+                  "mail: held OCULON> 07/Dec/26 14:06:08.00: at most one mail per 1 minutes",
+                  "mail: sent OCULON> 07/Dec/26 14:06:09.25"}));
+    // Mailed movies made only for the mail go; the held one stays as evidence.
+    EXPECT_FALSE(fs::exists(first));
+    EXPECT_TRUE(fs::exists(held));
+    EXPECT_FALSE(fs::exists(next));
 }
 
 } // namespace

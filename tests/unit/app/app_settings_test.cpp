@@ -2,6 +2,7 @@
 #include "RecordingSinks.h"
 #include "TempDir.h"
 #include "app/AppSettings.h"
+#include "app/SettingsValue.h"
 #include "app/TagParser.h"
 
 #include <algorithm>
@@ -217,6 +218,7 @@ TEST_F(AppSettingsTest, HomeAndPushSectionKeepsItsValuesWithinTheirLimits) {
     s->MQTT_CA = "a<b>=%41\n";
     s.reset();
     EXPECT_EQ(LoadWithoutFile()->MQTT_CA, "a<b>=%41\n"); // kept whole on its line
+    EXPECT_EQ(LoadWithoutFile()->ARM_SCHEDULE, "") << "no [ARMING] section: no schedule";
     EXPECT_NE(
         FileText().find("\n[HOME AND PUSH]\n<MQTT_HOST>broker.lan</MQTT_HOST>\n"
                         "MQTT_PORT=1883\n<MQTT_USER>cam</MQTT_USER>\nMQTT_TLS=1\n"
@@ -224,6 +226,18 @@ TEST_F(AppSettingsTest, HomeAndPushSectionKeepsItsValuesWithinTheirLimits) {
                         "MQTT_DISCOVERY=0\nPUSH_MODE=2\n"
                         "<PUSH_URL>https://ntfy.example/yard</PUSH_URL>\nPUSH_COOLDOWN_MIN=0\n"),
         std::string::npos)
+        << FileText();
+}
+
+TEST_F(AppSettingsTest, ArmingScheduleKeepsItsTextOnItsLine) {
+    const std::string schedule = "Mon-Fri 22:00-06:30; Sat,Sun 00:00-24:00 <x>";
+    Load("[ARMING]\n<ARM_SCHEDULE>" + settings_value::Escaped(schedule) + "</ARM_SCHEDULE>\n")
+        .reset();
+    EXPECT_EQ(LoadWithoutFile()->ARM_SCHEDULE, schedule);
+    EXPECT_NE(FileText().find("\n[HOME AND PUSH]\n"), std::string::npos);
+    EXPECT_NE(FileText().find("PUSH_COOLDOWN_MIN=0\n\n[ARMING]\n<ARM_SCHEDULE>Mon-Fri "
+                              "22:00-06:30; Sat,Sun 00:00-24:00 %3Cx%3E</ARM_SCHEDULE>\n"),
+              std::string::npos)
         << FileText();
 }
 
