@@ -25,6 +25,8 @@ struct CSurveillanceServices {
     IAlertSound* sound = nullptr;
     IReportMailer* mailer = nullptr;
     CFrameTextPainter* painter = nullptr; // the burnt-in lines; null draws none
+    // A replay beside the running program: its lighting changes are not the camera's events.
+    bool quiet = false;
 };
 
 // The surveillance logic of the video window: arming countdown, motion
