@@ -58,6 +58,7 @@ CDlgFalseAlarms::CDlgFalseAlarms(const CFalseAlarmFilters& filters,
     m_touch = new QCheckBox(tr("... touching each other, as one moving shape"), this);
     form->addRow(m_touch);
     m_heatMap = new QCheckBox(tr("Show the detector's heat map in the main window"), this);
+    m_heatMap->setObjectName(QStringLiteral("heatMap"));
     m_heatMap->setChecked(context.heatMap);
     form->addRow(m_heatMap);
 
