@@ -145,6 +145,7 @@ TEST_F(FalseAlarmsClipTest, TimelineAndLinesShowWhatTheHeadlessReplayFinds) {
             EXPECT_EQ(want.captures.size(), 1u) << "the recommended filters keep the person";
         }
     }
+    MaybeSaveScreenshot(&d, QStringLiteral("false-alarms.png"));
 }
 
 TEST_F(FalseAlarmsClipTest, StoppedOrClosedWhileReplayingNeverReports) {

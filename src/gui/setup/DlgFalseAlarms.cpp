@@ -90,7 +90,7 @@ CDlgFalseAlarms::CDlgFalseAlarms(const CFalseAlarmFilters& filters,
     trialLayout->addWidget(m_timeline);
     m_result = new QPlainTextEdit(trial);
     m_result->setReadOnly(true);
-    m_result->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_result->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_result->setFixedHeight(m_result->fontMetrics().height() * 5 + 8);
     trialLayout->addWidget(m_result);
 
