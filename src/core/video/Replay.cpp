@@ -84,8 +84,8 @@ CReplayResult ReplayClip(const std::string& path, CAppSettings& settings,
     CSurveillanceServices services;
     services.source = &source;
     services.recorder = &recorder;
-    services.quiet = true;
     CSurveillanceController controller(settings, clock, motionOn, services);
+    controller.SetQuiet(true);
     controller.ArmAtOnce();
 
     CReplayCapture capture;
