@@ -6,11 +6,16 @@
 #include "main/DepthWatch.h"
 #include "main/MainLayout.h"
 #include "main/VideoWnd.h"
+#include "setup/DlgSetup.h"
+#include "setup/PageMotionDetect.h"
 #include "widgets/OffscreenDC.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QPaintEvent>
+#include <QPushButton>
+#include <QTimer>
 
 #include <array>
 #include <cstring>
@@ -236,8 +241,21 @@ TEST_F(VideoWindowTest, HeatMapTintsEachBlockByItsChangeAgainstTheThreshold) {
     detector.Pass(px.data(), 32, {}, 100, cells.data(), first);
 
     EXPECT_EQ(Paint(QSize(320, 240)).pixel(84, 44), qRgb(0x30, 0x30, 0x30)) << "off at first";
-    QKeyEvent h(QEvent::KeyPress, Qt::Key_H, Qt::NoModifier, "h");
-    QApplication::sendEvent(video.get(), &h);
+    // Switched on in the setup's False Alarms window, taken with OK.
+    {
+        CSetupServices services;
+        services.settings = settings.get();
+        DLG_Setup setup(services, DLG_Setup::kMotionDetect);
+        QTimer::singleShot(0, [] {
+            auto* window = QApplication::activeModalWidget();
+            ASSERT_NE(window, nullptr);
+            window->findChild<QCheckBox*>(QStringLiteral("heatMap"))->setChecked(true);
+            QMetaObject::invokeMethod(window, "accept");
+        });
+        setup.MotionPage()->ControlAs<QPushButton>(DLG_SetupMotion::kIdFalseAlarms)->click();
+        EXPECT_FALSE(video->HeatMap()) << "not before the setup's OK";
+        setup.OkButton()->click();
+    }
     ASSERT_TRUE(video->HeatMap());
     const QImage shot = Paint(QSize(640, 480));
     const QRgb over = shot.pixel(2 * 84, 2 * 44), under = shot.pixel(2 * 164, 2 * 84);
@@ -246,4 +264,10 @@ TEST_F(VideoWindowTest, HeatMapTintsEachBlockByItsChangeAgainstTheThreshold) {
     EXPECT_GT(qGreen(under), 0x30) << "under it: a yellow tint";
     EXPECT_LT(qRed(under), qRed(over));
     EXPECT_EQ(shot.pixel(2, 2), qRgb(0x30, 0x30, 0x30)) << "unchanged blocks stay clear";
+    QKeyEvent h(QEvent::KeyPress, Qt::Key_H, Qt::NoModifier, "h");
+    QApplication::sendEvent(video.get(), &h);
+    EXPECT_FALSE(video->HeatMap()) << "H switches it off again";
+    EXPECT_EQ(Paint(QSize(320, 240)).pixel(84, 44), qRgb(0x30, 0x30, 0x30));
+    QApplication::sendEvent(video.get(), &h);
+    EXPECT_TRUE(video->HeatMap()) << "... and on";
 }

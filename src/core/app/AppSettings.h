@@ -26,7 +26,8 @@ public:
     std::string FileText() const;
     std::string SettingsPath() const { return m_programFolder + "oculon.ini"; }
 
-    int m_shadeHeight = 0; // button-row height, set by the main window
+    int m_shadeHeight = 0;  // button-row height, set by the main window
+    bool m_heatMap = false; // the video window's heat map; for this run only, never saved
     int APP_POSX = -4096;
     int APP_POSY = -4096;
     int APP_BUTS = 1;

@@ -63,23 +63,6 @@ private:
     const CReplayClock& m_clock;
 };
 
-// The detector's own event lines would come without the clip's time; the
-// summary counts the lighting changes instead.
-class CReplayEventFilter : public IEventLog {
-public:
-    CReplayEventFilter() : m_next(SetEventLog(this)) {}
-    ~CReplayEventFilter() override { SetEventLog(m_next); }
-    CReplayEventFilter(const CReplayEventFilter&) = delete;
-    CReplayEventFilter& operator=(const CReplayEventFilter&) = delete;
-    void Event(const std::string& line) override {
-        if (line.rfind("detect: ", 0) != 0 && m_next)
-            m_next->Event(line);
-    }
-
-private:
-    IEventLog* m_next;
-};
-
 std::string Seconds(double s) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", s);
@@ -88,7 +71,8 @@ std::string Seconds(double s) {
 
 } // namespace
 
-CReplayResult ReplayClip(const std::string& path, CAppSettings& settings) {
+CReplayResult ReplayClip(const std::string& path, CAppSettings& settings,
+                         const std::atomic<bool>* cancel) {
     CReplayResult result;
     CClipSource source;
     if (!source.Open(path))
@@ -101,6 +85,7 @@ CReplayResult ReplayClip(const std::string& path, CAppSettings& settings) {
     services.source = &source;
     services.recorder = &recorder;
     CSurveillanceController controller(settings, clock, motionOn, services);
+    controller.SetQuiet(true);
     controller.ArmAtOnce();
 
     CReplayCapture capture;
@@ -112,6 +97,10 @@ CReplayResult ReplayClip(const std::string& path, CAppSettings& settings) {
         open = false;
     };
     for (;; clock.m_ms += kTickMs) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+            result.cancelled = true;
+            break;
+        }
         source.SetTime(static_cast<double>(clock.m_ms) / 1000);
         if (source.AtEnd())
             break;
@@ -151,15 +140,23 @@ CReplayResult ReplayClip(const std::string& path, CAppSettings& settings) {
     return result;
 }
 
+std::string ReplayCaptureLine(const CReplayCapture& c) {
+    return "replay: capture " + Seconds(c.start) + "\u2013" + Seconds(c.end) + " passes " +
+           std::to_string(c.passes) + " peak-blocks " + std::to_string(c.peakBlocks);
+}
+
+std::string ReplaySummaryLine(const CReplayResult& r, double tookSeconds) {
+    return "replay: " + std::to_string(r.captures.size()) + " captures, " +
+           std::to_string(r.passes) + " passes, " + std::to_string(r.motionPasses) +
+           " with motion, " + std::to_string(r.lightingPasses) + " lighting changes, " +
+           Seconds(r.clipSeconds) + " s of clip in " + Seconds(tookSeconds) + " s";
+}
+
 int RunReplay(const std::string& clip, const std::string& homeFolder) {
     const CTagParser parser(false);
     CAppSettings settings(parser, homeFolder, "", true);
     const auto began = std::chrono::steady_clock::now();
-    CReplayResult result;
-    {
-        const CReplayEventFilter filter;
-        result = ReplayClip(clip, settings);
-    }
+    const CReplayResult result = ReplayClip(clip, settings);
     if (!result.opened) {
         LogEvent("replay: cannot read " + clip);
         return 1;
@@ -167,11 +164,7 @@ int RunReplay(const std::string& clip, const std::string& homeFolder) {
     const double took =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     for (const CReplayCapture& c : result.captures)
-        LogEvent("replay: capture " + Seconds(c.start) + "\u2013" + Seconds(c.end) + " passes " +
-                 std::to_string(c.passes) + " peak-blocks " + std::to_string(c.peakBlocks));
-    LogEvent("replay: " + std::to_string(result.captures.size()) + " captures, " +
-             std::to_string(result.passes) + " passes, " + std::to_string(result.motionPasses) +
-             " with motion, " + std::to_string(result.lightingPasses) + " lighting changes, " +
-             Seconds(result.clipSeconds) + " s of clip in " + Seconds(took) + " s");
+        LogEvent(ReplayCaptureLine(c));
+    LogEvent(ReplaySummaryLine(result, took));
     return 0;
 }

@@ -159,7 +159,7 @@ void CSurveillanceController::DetectMotion() {
         const CPassSummary& pass = m_detector.LastPass();
         m_passMotion = pass.motion;
         // One line per stretch of lighting changes, not one per pass.
-        if (pass.lightingChange && !m_lightingLogged && pass.regionBlocks > 0)
+        if (pass.lightingChange && !m_lightingLogged && pass.regionBlocks > 0 && !m_quiet)
             LogEvent("detect: lighting change, " +
                      std::to_string(pass.changed * 100 / pass.regionBlocks) + "% of blocks");
         m_lightingLogged = pass.lightingChange;

@@ -47,6 +47,8 @@ public:
     // Called by the window right after each step has rebuilt m_image (the
     // window repaints at once from it). The headless runner sets none.
     void SetRepaintHook(std::function<void()> hook) { m_repaint = std::move(hook); }
+    // A replay beside the running program: its lighting changes are not the camera's events.
+    void SetQuiet(bool quiet) { m_quiet = quiet; }
 
     // One tick of the main timer: runs a step when its deadline has come. Steps
     // are 1000 / MOTION_FPS ms apart while watching and 1000 / CAPTURE_FPS ms
@@ -143,6 +145,7 @@ private:
     bool& m_motionOn;
     CSurveillanceServices m_services;
     std::function<void()> m_repaint;
+    bool m_quiet = false;
 
     // Seconds until detection is armed; 0 = armed; above MOTION_WRM: switched
     // off (arm_countdown::Off).

@@ -115,7 +115,7 @@ void CVideoWnd::paintEvent(QPaintEvent* event) {
         PaintCountdown(p);
         return;
     }
-    if (m_heatMap)
+    if (m_settings.m_heatMap)
         PaintHeatMap(p);
     if (m_settings.MOTION_SHO != 0)
         PaintMarkers(p);
@@ -123,14 +123,18 @@ void CVideoWnd::paintEvent(QPaintEvent* event) {
 
 void CVideoWnd::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_H && event->modifiers() == Qt::NoModifier)
-        SetHeatMap(!m_heatMap);
+        SetHeatMap(!m_settings.m_heatMap);
     else
         QWidget::keyPressEvent(event);
 }
 
 void CVideoWnd::SetHeatMap(bool on) {
-    m_heatMap = on;
+    m_settings.m_heatMap = on;
     update();
+}
+
+bool CVideoWnd::HeatMap() const {
+    return m_settings.m_heatMap;
 }
 
 void CVideoWnd::PaintHeatMap(QPainter& p) {

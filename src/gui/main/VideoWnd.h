@@ -33,9 +33,10 @@ public:
     int PaintDepth() const { return m_depth; }
 
     // The heat map: each block tinted by its change in the last check, red
-    // where it passed the threshold. The H key switches it in the window.
+    // where it passed the threshold. The H key switches it in the window, the
+    // False Alarms window of the setup through the settings record.
     void SetHeatMap(bool on);
-    bool HeatMap() const { return m_heatMap; }
+    bool HeatMap() const;
 
     // The countdown's two lines for `countdown` (empty when armed).
     static QString CountdownLine1(int countdown, int warmUp);
@@ -59,7 +60,6 @@ private:
     int m_rightMargin = 0;
     int m_bottomMargin = 0;
     int m_depth = 32;
-    bool m_heatMap = false;
     CDepthWatch m_depthWatch;
     QImage m_frame; // the frame image as painted, opaque
 };

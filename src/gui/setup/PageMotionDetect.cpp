@@ -62,6 +62,7 @@ DLG_SetupMotion::DLG_SetupMotion(const CSetupServices& services, const CDialogUn
               s.MOTION_R_RIG, s.MOTION_R_TOP, s.MOTION_R_BOT, s.MOTION_SHO,   s.MOTION_VOL};
     m_filters = {s.DETECT_LIGHT_PCT, s.DETECT_BRIGHT_COMP, s.DETECT_MIN_PASSES, s.DETECT_MIN_BLOCKS,
                  s.DETECT_BLOCKS_TOUCH};
+    m_heatMap = s.m_heatMap;
     // Top is "High" (5), bottom is "Low" (500); Up moves the knob up.
     m_sensitivity->setRange(kSensitivityHigh, kSensitivityLow);
     m_sensitivity->setInvertedAppearance(true);
@@ -90,11 +91,7 @@ DLG_SetupMotion::DLG_SetupMotion(const CSetupServices& services, const CDialogUn
         if (m_services.sound)
             m_services.sound->SetVolume(value);
     });
-    connect(falseAlarms, &QPushButton::clicked, this, [this] {
-        CDlgFalseAlarms dialog(m_filters, this);
-        if (dialog.exec() == QDialog::Accepted)
-            m_filters = dialog.Filters();
-    });
+    connect(falseAlarms, &QPushButton::clicked, this, &DLG_SetupMotion::EditFalseAlarms);
     connect(test, &QPushButton::clicked, this, [this] {
         m_test = !m_test;
         if (m_services.sound)
@@ -141,6 +138,34 @@ void DLG_SetupMotion::ShowRegion() {
     m_region->setVisible(m_held.rEna > 0);
 }
 
+void DLG_SetupMotion::EditFalseAlarms() {
+    // The window tests with the page's values as they stand, saved or not.
+    ReadControls();
+    const CAppSettings& s = *m_services.settings;
+    CFalseAlarmContext context;
+    context.sensitivity = m_held.thr;
+    context.heatMap = m_heatMap;
+    context.motionFps = m_held.fps;
+    context.rEna = m_held.rEna;
+    context.rLef = m_held.rLef;
+    context.rRig = m_held.rRig;
+    context.rTop = m_held.rTop;
+    context.rBot = m_held.rBot;
+    context.captureFps = s.CAPTURE_FPS;
+    context.captureMinS = s.CAPTURE_MIN_S;
+    context.captureMaxS = s.CAPTURE_MAX_S;
+    context.homeFolder = s.m_programFolder;
+    context.archiveFolder = s.CAPTURE_PTH;
+    CDlgFalseAlarms dialog(m_filters, context, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_filters = dialog.Filters();
+    m_heatMap = dialog.HeatMap();
+    // Its sensitivity knob edits the page's.
+    m_held.thr = dialog.Sensitivity();
+    UpdateControls();
+}
+
 void DLG_SetupMotion::Save(CAppSettings& settings) {
     ReadControls();
     settings.MOTION_WRM = m_held.wrm;
@@ -158,4 +183,5 @@ void DLG_SetupMotion::Save(CAppSettings& settings) {
     settings.DETECT_MIN_PASSES = m_filters.minPasses;
     settings.DETECT_MIN_BLOCKS = m_filters.minBlocks;
     settings.DETECT_BLOCKS_TOUCH = m_filters.blocksTouch;
+    settings.m_heatMap = m_heatMap;
 }

@@ -43,14 +43,17 @@ public:
 
     const CHeld& HeldValues() const { return m_held; }
     const CFalseAlarmFilters& HeldFilters() const { return m_filters; }
+    bool HeldHeatMap() const { return m_heatMap; }
     bool SirenTest() const { return m_test; }
     CRegionSelectWnd* RegionSelector() const { return m_region; }
 
 private:
     void ShowRegion();
+    void EditFalseAlarms();
 
     CHeld m_held;
     CFalseAlarmFilters m_filters; // [DETECTION], edited in their own dialog
+    bool m_heatMap = false;       // ... with the video window's heat map
     bool m_test = false;
     bool m_initialised = false;
     CRegionSelectWnd* m_region = nullptr;

@@ -115,3 +115,17 @@ TEST_F(DetectionScenes, HeadlessReplayPrintsEachCaptureAndWritesNothing) {
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.output, "replay: cannot read " + home.File("none.mp4") + "\n");
 }
+
+TEST_F(DetectionScenes, CancelledReplayStopsAtTheNextStep) {
+    CTempDir home;
+    const CTagParser parser(false);
+    CAppSettings settings(parser, home.Folder(), "", true);
+    for (const bool cancelled : {false, true}) {
+        const std::atomic<bool> cancel{cancelled};
+        const CReplayResult r = ReplayClip(Clip("person_walks"), settings, &cancel);
+        EXPECT_TRUE(r.opened);
+        EXPECT_EQ(r.cancelled, cancelled);
+        EXPECT_EQ(r.passes == 0, cancelled);
+        EXPECT_EQ(r.captures.empty(), cancelled);
+    }
+}
