@@ -63,7 +63,8 @@ TEST_F(MainWindowTest, HelpEntriesShowTheGuideWithItsPicturesBesideTheSourcesAnd
             EXPECT_EQ(help->Browser()->source(), data_files::UserGuideAddress());
             EXPECT_TRUE(help->Browser()->toPlainText().startsWith("Oculon user guide"));
             const std::map<QString, bool> pictures = Pictures(help->Browser()->document());
-            EXPECT_EQ(pictures, (std::map<QString, bool>{{"screenshots/help-window.png", true},
+            EXPECT_EQ(pictures, (std::map<QString, bool>{{"screenshots/false-alarms.png", true},
+                                                         {"screenshots/help-window.png", true},
                                                          {"screenshots/main-window.png", true}}));
             EXPECT_TRUE(opened.empty());
             if (folders == besideSources && &entry == &kHelpEntries[0])
