@@ -14,18 +14,27 @@ namespace {
 constexpr const char* kSuffix = ".report";
 
 // Entries being tried in this process, by path: the retry worker and a
-// report's own worker never try the same entry at once.
-std::mutex g_heldMutex;
-std::set<std::string> g_held;
+// report's own worker never try the same entry at once. A mail worker may
+// still run while the process exits, so the set is never destroyed.
+struct CHeldEntries {
+    std::mutex mutex;
+    std::set<std::string> paths;
+};
+CHeldEntries& Held() {
+    static auto* held = new CHeldEntries;
+    return *held;
+}
 
 bool Hold(const std::string& path) {
-    const std::lock_guard<std::mutex> lock(g_heldMutex);
-    return g_held.insert(path).second;
+    CHeldEntries& held = Held();
+    const std::lock_guard<std::mutex> lock(held.mutex);
+    return held.paths.insert(path).second;
 }
 
 void Release(const std::string& path) {
-    const std::lock_guard<std::mutex> lock(g_heldMutex);
-    g_held.erase(path);
+    CHeldEntries& held = Held();
+    const std::lock_guard<std::mutex> lock(held.mutex);
+    held.paths.erase(path);
 }
 
 std::string Escaped(const std::string& value) {
