@@ -199,21 +199,11 @@ bool CAppSettings::Save() {
 }
 
 void CAppSettings::LoadMailServer(const std::string& text) {
-    // A file from before these settings has none of them: defaults, no complaint.
-    auto number = [&](const char* key, int& value, int defaultValue, int min, int max) {
-        value = defaultValue;
-        if (text.find(key) != std::string::npos)
-            m_parser.GetInt(text, key, value, defaultValue);
-        if (value < min || value > max)
-            value = defaultValue;
-    };
-    number("SMTP_SECURITY=", SMTP_SECURITY, 0, 0, 2);
-    number("SMTP_LOOPBACK_LOGIN=", SMTP_LOOPBACK_LOGIN, 0, 0, 1);
-    number("SMTP_SIZE_MB=", SMTP_SIZE_MB, 20, 1, 2000);
-    SMTP_USER.clear();
-    if (text.find("<SMTP_USER>") != std::string::npos)
-        SMTP_USER =
-            settings_value::Unescaped(m_parser.GetTagged(text, "<SMTP_USER>", "</SMTP_USER>"));
+    using settings_value::Number;
+    SMTP_SECURITY = Number(m_parser, text, "SMTP_SECURITY=", 0, 0, 2);
+    SMTP_LOOPBACK_LOGIN = Number(m_parser, text, "SMTP_LOOPBACK_LOGIN=", 0, 0, 1);
+    SMTP_SIZE_MB = Number(m_parser, text, "SMTP_SIZE_MB=", 20, 1, 2000);
+    SMTP_USER = settings_value::Text(m_parser, text, "SMTP_USER");
 }
 
 std::string CAppSettings::MailServerText() const {

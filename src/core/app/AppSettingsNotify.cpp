@@ -3,32 +3,19 @@
 #include "app/TagParser.h"
 
 void CAppSettings::LoadNotify(const std::string& text) {
-    // A file from before these settings has none of them: defaults, no complaint.
-    auto number = [&](const char* key, int& value, int defaultValue, int min, int max) {
-        value = defaultValue;
-        if (text.find(key) != std::string::npos)
-            m_parser.GetInt(text, key, value, defaultValue);
-        if (value < min || value > max)
-            value = defaultValue;
-    };
-    auto tagged = [&](const char* key, std::string& value) {
-        const std::string open = std::string("<") + key + ">";
-        value.clear();
-        if (text.find(open) != std::string::npos)
-            value = settings_value::Unescaped(
-                m_parser.GetTagged(text, open, std::string("</") + key + ">"));
-    };
-    tagged("MQTT_HOST", MQTT_HOST);
-    number("MQTT_PORT=", MQTT_PORT, 1883, 1, 65535);
-    tagged("MQTT_USER", MQTT_USER);
-    number("MQTT_TLS=", MQTT_TLS, 0, 0, 1);
-    tagged("MQTT_CA", MQTT_CA);
-    tagged("MQTT_BASE", MQTT_BASE);
-    number("MQTT_DISCOVERY=", MQTT_DISCOVERY, 0, 0, 1);
-    number("PUSH_MODE=", PUSH_MODE, 0, 0, 2);
-    tagged("PUSH_URL", PUSH_URL);
-    number("PUSH_COOLDOWN_MIN=", PUSH_COOLDOWN_MIN, 0, 0, 1440);
-    tagged("ARM_SCHEDULE", ARM_SCHEDULE);
+    using settings_value::Number;
+    using settings_value::Text;
+    MQTT_HOST = Text(m_parser, text, "MQTT_HOST");
+    MQTT_PORT = Number(m_parser, text, "MQTT_PORT=", 1883, 1, 65535);
+    MQTT_USER = Text(m_parser, text, "MQTT_USER");
+    MQTT_TLS = Number(m_parser, text, "MQTT_TLS=", 0, 0, 1);
+    MQTT_CA = Text(m_parser, text, "MQTT_CA");
+    MQTT_BASE = Text(m_parser, text, "MQTT_BASE");
+    MQTT_DISCOVERY = Number(m_parser, text, "MQTT_DISCOVERY=", 0, 0, 1);
+    PUSH_MODE = Number(m_parser, text, "PUSH_MODE=", 0, 0, 2);
+    PUSH_URL = Text(m_parser, text, "PUSH_URL");
+    PUSH_COOLDOWN_MIN = Number(m_parser, text, "PUSH_COOLDOWN_MIN=", 0, 0, 1440);
+    ARM_SCHEDULE = Text(m_parser, text, "ARM_SCHEDULE");
 }
 
 std::string CAppSettings::NotifyText() const {

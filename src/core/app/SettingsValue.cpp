@@ -1,5 +1,7 @@
 #include "app/SettingsValue.h"
 
+#include "app/TagParser.h"
+
 namespace settings_value {
 
 std::string Escaped(const std::string& value) {
@@ -33,6 +35,21 @@ std::string Unescaped(const std::string& value) {
         }
     }
     return out;
+}
+
+int Number(const CTagParser& parser, std::string_view text, const char* key, int defaultValue,
+           int min, int max) {
+    int value = defaultValue;
+    if (text.find(key) != std::string_view::npos)
+        parser.GetInt(text, key, value, defaultValue);
+    return value < min || value > max ? defaultValue : value;
+}
+
+std::string Text(const CTagParser& parser, std::string_view text, const std::string& key) {
+    const std::string open = "<" + key + ">";
+    if (text.find(open) == std::string_view::npos)
+        return {};
+    return Unescaped(parser.GetTagged(text, open, "</" + key + ">"));
 }
 
 } // namespace settings_value
