@@ -62,6 +62,23 @@ bool CWavePlayer::Open() {
         Fail();
         return false;
     }
+    m_audioStarted = true;
+    // Opened once here so that a missing output is reported at start, not at
+    // the first alarm; the worker closes it again while nothing sounds.
+    m_device = OpenDevice();
+    if (m_device == 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        m_audioStarted = false;
+        Fail();
+        return false;
+    }
+    m_usable.store(true);
+    m_stopRequest.store(false);
+    m_worker = std::thread(&CWavePlayer::WorkerLoop, this);
+    return true;
+}
+
+uint32_t CWavePlayer::OpenDevice() {
     SDL_AudioSpec want{};
     want.freq = 44100;
     want.format = AUDIO_S16SYS;
@@ -71,17 +88,8 @@ bool CWavePlayer::Open() {
     want.userdata = this;
     SDL_AudioSpec have{};
     // No changes allowed: SDL converts when the device wants another format.
-    m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (m_device == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        Fail();
-        return false;
-    }
-    m_audioStarted = true;
-    m_stopRequest.store(false);
-    // The device stays paused until a siren or chirp is wanted.
-    m_worker = std::thread(&CWavePlayer::WorkerLoop, this);
-    return true;
+    // Devices open paused.
+    return SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
 }
 
 void CWavePlayer::Fail() {
@@ -114,21 +122,20 @@ bool CWavePlayer::IsPaused() const {
     return m_paused;
 }
 
+bool CWavePlayer::HasDevice() const {
+    const std::lock_guard<std::mutex> lock(m_pauseMutex);
+    return m_device != 0;
+}
+
 void CWavePlayer::Resume() {
     if (!IsOpen())
         return;
     const std::lock_guard<std::mutex> lock(m_pauseMutex);
     m_silentFilled = 0; // what the worker counted before the switch may have sound now
-    if (!m_paused)
-        return;
-    // The callback does not run while the device is paused, so its side of
-    // the ring can be reset here.
-    m_queued.store(0, std::memory_order_release);
-    m_playBuffer = m_nextBuffer;
-    m_playOffset = 0;
-    m_paused = false;
-    SDL_PauseAudioDevice(m_device, 0);
-    m_wake.notify_one();
+    if (m_paused) {
+        m_paused = false;
+        m_wake.notify_one();
+    }
 }
 
 void CWavePlayer::Close() {
@@ -140,10 +147,11 @@ void CWavePlayer::Close() {
         m_wake.notify_one();
         m_worker.join();
     }
-    if (m_device != 0) {
-        SDL_CloseAudioDevice(m_device); // stops the callback before it returns
+    if (m_device != 0) { // opened by Open, the worker never started
+        SDL_CloseAudioDevice(m_device);
         m_device = 0;
     }
+    m_usable.store(false);
     if (m_audioStarted) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         m_audioStarted = false;
@@ -152,10 +160,39 @@ void CWavePlayer::Close() {
 
 void CWavePlayer::WorkerLoop() {
     std::unique_lock<std::mutex> lock(m_pauseMutex);
+    // SDL's open and close wait for the sound system and for SDL's audio
+    // thread: a switch made meanwhile must not wait for them.
+    auto closeDevice = [&] {
+        lock.unlock();
+        SDL_CloseAudioDevice(m_device); // stops the callback before it returns
+        lock.lock();
+        m_device = 0;
+    };
     while (!m_stopRequest.load()) {
         if (m_paused) {
-            m_wake.wait(lock, [this] { return m_stopRequest.load() || !m_paused; });
+            if (m_device != 0)
+                closeDevice();
+            else
+                m_wake.wait(lock, [this] { return m_stopRequest.load() || !m_paused; });
             continue;
+        }
+        if (m_device == 0) {
+            lock.unlock();
+            const uint32_t device = OpenDevice();
+            lock.lock();
+            if (device == 0) {
+                // The output went away during a silence; the next alarm tries
+                // again from the user-interface thread, which reports it.
+                m_usable.store(false);
+                m_paused = true;
+                continue;
+            }
+            m_device = device;
+            // The callback has not run on this device: its side of the ring
+            // starts where the worker fills next, empty.
+            m_queued.store(0, std::memory_order_release);
+            m_playBuffer = m_nextBuffer;
+            m_playOffset = 0;
         }
         while (m_queued.load(std::memory_order_acquire) < kBufferCount) {
             m_silentFilled = m_synth.IsQuiet() ? m_silentFilled + 1 : 0;
@@ -166,15 +203,19 @@ void CWavePlayer::WorkerLoop() {
         }
         if (m_silentFilled >= kBufferCount) {
             // Everything queued is silence: the last sound has been played.
-            SDL_PauseAudioDevice(m_device, 1);
             m_paused = true;
             continue;
         }
+        // Started only now that the ring is full, so the first callback plays sound.
+        if (SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_PAUSED)
+            SDL_PauseAudioDevice(m_device, 0);
         // The callback wakes the worker as it hands a buffer back; the timeout
         // only covers a wake-up that came between the check and the wait (the
         // ring holds 250 ms, so a late refill is never heard).
         m_wake.wait_for(lock, std::chrono::milliseconds(50));
     }
+    if (m_device != 0)
+        closeDevice();
 }
 
 void CWavePlayer::AudioCallback(void* self, uint8_t* stream, int len) {

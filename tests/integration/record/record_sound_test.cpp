@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
@@ -60,6 +61,14 @@ protected:
 
     CTempDir m_dir;
 };
+
+// Threads SDL runs for open audio devices ("SDLAudioP2", ...).
+int SdlAudioThreads() {
+    int count = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+        count += ReadFileBytes((task.path() / "comm").string()).rfind("SDLAudio", 0) == 0;
+    return count;
+}
 
 size_t FirstSound(const std::vector<int16_t>& s) {
     size_t i = 0;
@@ -182,15 +191,20 @@ TEST_F(RecordSound, SirenFadesOutWithinTenBuffers) {
     CWavePlayer player(100);
     player.SetSiren(true);
     WaitForBuffers(player, player.BuffersFilled() + 12); // up to 100 and holding
+    EXPECT_TRUE(player.HasDevice());
+    EXPECT_EQ(SdlAudioThreads(), 1);
     player.SetSiren(false);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (player.IsSounding() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_FALSE(player.IsSounding());
-    // Once the fade has been played, the device pauses again.
-    while (!player.IsPaused() && std::chrono::steady_clock::now() < deadline)
+    // Once the fade has been played, the device is closed: no audio thread
+    // of SDL's runs while nothing sounds.
+    while (player.HasDevice() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_TRUE(player.IsPaused());
+    EXPECT_FALSE(player.HasDevice());
+    EXPECT_EQ(SdlAudioThreads(), 0);
     player.Close();
 
     const std::vector<int16_t> out = Output();
