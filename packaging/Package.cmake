@@ -54,6 +54,9 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Runtime dependencies from the libraries the programs are linked with (dpkg-shlibdeps).
+# Runtime dependencies from the libraries the programs are linked with (dpkg-shlibdeps),
+# after FFmpeg's device library, which the programs load only when a camera opens.
+string(REGEX MATCH "^[0-9]+" OCULON_AVDEVICE_MAJOR "${FFMPEG_libavdevice_VERSION}")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libavdevice${OCULON_AVDEVICE_MAJOR}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 include(CPack)

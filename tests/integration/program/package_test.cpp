@@ -78,9 +78,10 @@ TEST(DebianPackage, InstallsRunsFromUsrAndLeavesCleanly) {
         GTEST_SKIP() << "apt is busy: " << install.output;
     ASSERT_EQ(install.exitCode, 0) << install.output;
     ASSERT_TRUE(PackageInstalled());
-    // The libraries the programs link came as dependencies, found from the binaries.
+    // The libraries the programs link came as dependencies, found from the binaries,
+    // and the device library they load when a camera opens.
     const std::string depends = RunCommand("dpkg-query -W -f='${Depends}' oculon").output;
-    for (const char* library : {"libc6", "libavformat", "libturbojpeg", "libcurl"})
+    for (const char* library : {"libc6", "libavformat", "libavdevice", "libturbojpeg", "libcurl"})
         EXPECT_NE(depends.find(library), std::string::npos) << depends;
 
     const char* files[] = {

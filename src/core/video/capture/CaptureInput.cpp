@@ -37,7 +37,8 @@ int CCaptureInput::Interrupt(void* self) {
 
 bool CCaptureInput::Open(const CaptureDeviceInfo& device, const std::atomic<bool>* stop) {
     Close();
-    EnsureCaptureDevicesRegistered();
+    if (device.kind != CaptureSourceKind::File && !EnsureCaptureDevicesRegistered())
+        return false;
     const AVInputFormat* inputFormat = nullptr;
     AVDictionary* options = nullptr;
     m_format = avformat_alloc_context();

@@ -5,16 +5,17 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/videodev2.h>
-#include <mutex>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 extern "C" {
-#include <libavdevice/avdevice.h>
-#include <libavformat/avformat.h>
+#include <libavdevice/version.h>
+#include <libavutil/macros.h>
 }
 
 namespace {
@@ -42,32 +43,31 @@ std::string RealPath(const std::string& path) {
     return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
 }
 
+// The capture nodes among /dev/video*, read with V4L2's own query: listing
+// cameras must not load FFmpeg's device library (see EnsureCaptureDevicesRegistered).
 std::vector<CaptureDeviceInfo> ListV4l2Devices() {
     std::vector<CaptureDeviceInfo> devices;
-    const AVInputFormat* format = av_find_input_format("video4linux2");
-    if (!format)
+    DIR* dir = ::opendir("/dev");
+    if (!dir)
         return devices;
-    AVDeviceInfoList* list = nullptr;
-    // Without any camera the list is simply empty; a negative result means the
-    // same to the user.
-    if (avdevice_list_input_sources(format, nullptr, nullptr, &list) > 0 && list) {
-        for (int i = 0; i < list->nb_devices; ++i) {
-            const AVDeviceInfo* d = list->devices[i];
-            std::string card, bus;
-            if (!d || !d->device_name || !QueryCaptureNode(d->device_name, card, bus))
-                continue;
-            CaptureDeviceInfo info;
-            info.friendlyName = d->device_description ? d->device_description : d->device_name;
-            info.devicePath = d->device_name;
-            info.kind = CaptureSourceKind::V4l2;
-            info.url = d->device_name;
-            info.stableId = ByIdLink(info.devicePath, "/dev/v4l/by-id");
-            if (info.stableId.empty())
-                info.stableId = "v4l2:" + card + "@" + bus;
-            devices.push_back(std::move(info));
-        }
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.rfind("video", 0) != 0)
+            continue;
+        CaptureDeviceInfo info;
+        info.devicePath = "/dev/" + name;
+        std::string card, bus;
+        if (!QueryCaptureNode(info.devicePath, card, bus))
+            continue;
+        info.friendlyName = card.empty() ? info.devicePath : card;
+        info.kind = CaptureSourceKind::V4l2;
+        info.url = info.devicePath;
+        info.stableId = ByIdLink(info.devicePath, "/dev/v4l/by-id");
+        if (info.stableId.empty())
+            info.stableId = "v4l2:" + card + "@" + bus;
+        devices.push_back(std::move(info));
     }
-    avdevice_free_list_devices(&list);
+    ::closedir(dir);
     // /dev is read in directory order; users expect video0 before video1.
     std::stable_sort(devices.begin(), devices.end(), [](const auto& a, const auto& b) {
         return VideoNodeNumber(a.devicePath) < VideoNodeNumber(b.devicePath);
@@ -85,9 +85,23 @@ bool StartsWith(const std::string& s, const char* prefix, std::string& rest) {
 
 } // namespace
 
-void EnsureCaptureDevicesRegistered() {
-    static std::once_flag once;
-    std::call_once(once, [] { avdevice_register_all(); });
+bool EnsureCaptureDevicesRegistered() {
+    // FFmpeg's device library brings some two hundred shared libraries (X11,
+    // PulseAudio, JACK, SDL, filters...): loading it at start was most of the
+    // program's start-up time and a quarter of its memory. It is loaded when a
+    // camera or a filter-graph source is opened, and stays loaded.
+    static const bool registered = [] {
+        void* library = ::dlopen("libavdevice.so." AV_STRINGIFY(LIBAVDEVICE_VERSION_MAJOR),
+                                 RTLD_NOW | RTLD_LOCAL);
+        using RegisterAll = void (*)();
+        auto registerAll =
+            library ? reinterpret_cast<RegisterAll>(::dlsym(library, "avdevice_register_all"))
+                    : nullptr;
+        if (registerAll)
+            registerAll();
+        return registerAll != nullptr;
+    }();
+    return registered;
 }
 
 bool HasVideoCaptureCapability(uint32_t capabilities, uint32_t deviceCaps) {
@@ -138,7 +152,6 @@ std::vector<CaptureDeviceInfo> ParseVirtualDevices(const std::string& text) {
 }
 
 std::vector<CaptureDeviceInfo> ListCaptureDevices() {
-    EnsureCaptureDevicesRegistered();
     std::vector<CaptureDeviceInfo> devices = ListV4l2Devices();
     const char* file = std::getenv("OCULON_DEVICES");
     if (file && *file) {

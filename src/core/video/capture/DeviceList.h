@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-// Registers FFmpeg's input devices (v4l2, lavfi); safe to call from anywhere,
-// any number of times: the registration runs once per process.
-void EnsureCaptureDevicesRegistered();
+// Loads FFmpeg's device library and registers its inputs (v4l2, lavfi); safe
+// to call from anywhere, any number of times: it runs once per process. False
+// when the library cannot be loaded. Files need no registration.
+bool EnsureCaptureDevicesRegistered();
 
 // Every V4L2 video-capture device (in /dev/videoN number order), then the
 // virtual devices listed in the file named by OCULON_DEVICES; names shared by
