@@ -43,9 +43,10 @@ CFrameConverter::~CFrameConverter() {
 }
 
 bool CFrameConverter::Convert(const AVFrame& frame, int depth, std::vector<uint8_t>& out) {
-    out.clear();
-    if ((depth != 32 && depth != 16) || frame.width <= 0 || frame.height <= 0)
+    if ((depth != 32 && depth != 16) || frame.width <= 0 || frame.height <= 0) {
+        out.clear();
         return false;
+    }
     if (!m_sws || frame.width != m_srcWidth || frame.height != m_srcHeight ||
         frame.format != m_srcFormat) {
         sws_freeContext(m_sws);
@@ -58,8 +59,10 @@ bool CFrameConverter::Convert(const AVFrame& frame, int depth, std::vector<uint8
         m_srcWidth = frame.width;
         m_srcHeight = frame.height;
         m_srcFormat = frame.format;
-        if (!m_sws)
+        if (!m_sws) {
+            out.clear();
             return false;
+        }
         if (fullRange) {
             int* inv = nullptr;
             int* table = nullptr;
@@ -70,25 +73,31 @@ bool CFrameConverter::Convert(const AVFrame& frame, int depth, std::vector<uint8
                                          saturation);
         }
     }
-    if (!m_sws)
-        return false;
-    m_topDown.resize(static_cast<size_t>(kStride32) * kFrameHeight);
-    uint8_t* dst[4] = {m_topDown.data(), nullptr, nullptr, nullptr};
-    int dstStride[4] = {kStride32, 0, 0, 0};
-    if (sws_scale(m_sws, frame.data, frame.linesize, 0, frame.height, dst, dstStride) !=
-        kFrameHeight)
-        return false;
-
-    // The frame buffer holds the bottom row first.
-    const size_t rowBytes = static_cast<size_t>(kFrameWidth) * static_cast<size_t>(depth / 8);
+    // The buffer keeps its size from frame to frame, so it is neither zeroed
+    // nor reallocated here; a failure leaves it empty.
     out.resize(FramePixelBytes(depth));
+    // The frame buffer holds the bottom row first. At 32 bits swscale writes
+    // it so directly, upwards from the last row; at 16 bits the rows are
+    // packed from a top-down copy.
+    const bool direct = depth == 32;
+    if (!direct)
+        m_topDown.resize(static_cast<size_t>(kStride32) * kFrameHeight);
+    uint8_t* dst[4] = {direct ? out.data() + static_cast<size_t>(kFrameHeight - 1) * kStride32
+                              : m_topDown.data(),
+                       nullptr, nullptr, nullptr};
+    int dstStride[4] = {direct ? -kStride32 : kStride32, 0, 0, 0};
+    if (sws_scale(m_sws, frame.data, frame.linesize, 0, frame.height, dst, dstStride) !=
+        kFrameHeight) {
+        out.clear();
+        return false;
+    }
+    if (direct)
+        return true;
+    const size_t rowBytes = static_cast<size_t>(kFrameWidth) * 2;
     for (int y = 0; y < kFrameHeight; ++y) {
         const uint8_t* src = m_topDown.data() + static_cast<size_t>(y) * kStride32;
         uint8_t* row = out.data() + static_cast<size_t>(kFrameHeight - 1 - y) * rowBytes;
-        if (depth == 32)
-            std::memcpy(row, src, rowBytes);
-        else
-            PackRgb555(src, row, kFrameWidth);
+        PackRgb555(src, row, kFrameWidth);
     }
     return true;
 }
