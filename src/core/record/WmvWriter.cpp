@@ -9,7 +9,6 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libswscale/swscale.h>
 }
 
 #include <algorithm>
@@ -150,11 +149,6 @@ bool CWmvWriter::SetUpInput(int width, int height, bool wellFormed) {
     m_width = width;
     m_height = height;
 
-    m_scaler = sws_getContext(m_width, m_height, AV_PIX_FMT_BGR0, m_width, m_height,
-                              AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (!m_scaler)
-        return Fail("Unable to Create Device Context");
-
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_WMV2);
     m_encoder = codec ? avcodec_alloc_context3(codec) : nullptr;
     if (!m_encoder)
@@ -207,13 +201,8 @@ bool CWmvWriter::WriteFrame(const CFrameImage& frame) {
         return false;
     // A picture of another size than the first, or a short buffer, is refused
     // rather than read past its end.
-    bool ok = frame.width == m_width && frame.height == m_height &&
-              frame.bgrx.size() == static_cast<size_t>(m_width) * m_height * 4;
-    if (ok) {
-        const uint8_t* src[1] = {frame.bgrx.data()};
-        const int srcStride[1] = {m_width * 4};
-        sws_scale(m_scaler, src, srcStride, 0, m_height, m_frame->data, m_frame->linesize);
-    }
+    const bool ok = frame.width == m_width && frame.height == m_height &&
+                    m_converter.Convert(frame, m_frame->data, m_frame->linesize);
     return EncodeFrame(ok);
 }
 
@@ -289,8 +278,6 @@ void CWmvWriter::ReleaseAll() {
     av_packet_free(&m_packet);
     av_frame_free(&m_frame);
     avcodec_free_context(&m_encoder);
-    sws_freeContext(m_scaler);
-    m_scaler = nullptr;
     if (m_format) {
         avformat_free_context(m_format);
         m_format = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 #include "record/IMovieWriter.h"
+#include "record/YuvFrame.h"
 
 #include <cstdint>
 #include <string>
@@ -9,9 +10,7 @@ struct AVFormatContext;
 struct AVFrame;
 struct AVPacket;
 struct AVStream;
-struct SwsContext;
 struct CFrameImage;
-struct CYuvFrame;
 
 // One WMV movie (Windows Media Video 8 in an ASF file). The writer is opened on a
 // file name at construction; the file itself is created by the first frame, so
@@ -66,7 +65,7 @@ private:
     AVFormatContext* m_format = nullptr;
     AVStream* m_stream = nullptr;
     AVCodecContext* m_encoder = nullptr;
-    SwsContext* m_scaler = nullptr;
+    CYuvConverter m_converter;
     AVFrame* m_frame = nullptr;
     AVPacket* m_packet = nullptr;
     uint32_t m_framesWritten = 0;  // frames handed to the encoder, failed ones included

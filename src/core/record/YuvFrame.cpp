@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-extern "C" {
-#include <libswscale/swscale.h>
-}
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 void CYuvFrame::CopyInto(uint8_t* const dst[3], const int strides[3]) const {
     const uint8_t* src[3] = {Y(), U(), V()};
@@ -19,39 +19,156 @@ void CYuvFrame::CopyInto(uint8_t* const dst[3], const int strides[3]) const {
     }
 }
 
-CYuvConverter::~CYuvConverter() {
-    sws_freeContext(m_scaler);
+namespace {
+
+// BT.601 studio range, the encoders' default: 16..235 for Y and 16..240 for
+// U and V, coefficients in 1/32768 so that they fit 16-bit lanes.
+constexpr int kShift = 15;
+constexpr int kYr = 8414, kYg = 16519, kYb = 3208;
+constexpr int kUr = -4857, kUg = -9535, kUb = 14392;
+constexpr int kVr = 14392, kVg = -12052, kVb = -2340;
+constexpr int kLumaBias = (16 << kShift) + (1 << (kShift - 1));
+// Chroma works on sums of four pixels: two more bits of shift.
+constexpr int kChromaShift = kShift + 2;
+constexpr int kChromaBias = (128 << kChromaShift) + (1 << (kChromaShift - 1));
+
+// Luma of pixels [from, width) of one row.
+void LumaTail(const uint8_t* bgrx, uint8_t* y, int from, int width) {
+    for (int x = from; x < width; ++x) {
+        const uint8_t* p = bgrx + 4 * x;
+        y[x] = static_cast<uint8_t>((kYr * p[2] + kYg * p[1] + kYb * p[0] + kLumaBias) >> kShift);
+    }
 }
 
-bool CYuvConverter::Prepare(const CFrameImage& image) {
-    const bool wellFormed =
-        image.width > 0 && image.height > 0 && image.width % 2 == 0 && image.height % 2 == 0 &&
-        image.bgrx.size() == static_cast<size_t>(image.width) * image.height * 4;
-    if (!wellFormed)
-        return false;
-    if (m_scaler && image.width == m_width && image.height == m_height)
-        return true;
-    sws_freeContext(m_scaler);
-    // The same filter the WMV writer has always used, so both formats look alike.
-    m_scaler = sws_getContext(image.width, image.height, AV_PIX_FMT_BGR0, image.width, image.height,
-                              AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
-    m_width = image.width;
-    m_height = image.height;
-    return m_scaler != nullptr;
+// Chroma of the 2 x 2 blocks [from, width / 2) of two rows, from each block's
+// mean colour: the chroma sample sits at the block's centre.
+void ChromaTail(const uint8_t* top, const uint8_t* bottom, uint8_t* u, uint8_t* v, int from,
+                int width) {
+    for (int x = from; x < width / 2; ++x) {
+        const uint8_t* a = top + 8 * x;
+        const uint8_t* b = bottom + 8 * x;
+        const int blue = a[0] + a[4] + b[0] + b[4];
+        const int green = a[1] + a[5] + b[1] + b[5];
+        const int red = a[2] + a[6] + b[2] + b[6];
+        u[x] = static_cast<uint8_t>((kUr * red + kUg * green + kUb * blue + kChromaBias) >>
+                                    kChromaShift);
+        v[x] = static_cast<uint8_t>((kVr * red + kVg * green + kVb * blue + kChromaBias) >>
+                                    kChromaShift);
+    }
 }
+
+#if defined(__SSE2__)
+// The same sums four values at a time. `lo` and `hi` hold two colours each as
+// 16-bit B, G, R, x; madd gives B*cb + G*cg and R*cr per colour, and the two
+// shuffles add those halves, in colour order.
+inline __m128i Weigh(__m128i lo, __m128i hi, __m128i coefficients, __m128i bias, int shift) {
+    const __m128 a = _mm_castsi128_ps(_mm_madd_epi16(lo, coefficients));
+    const __m128 b = _mm_castsi128_ps(_mm_madd_epi16(hi, coefficients));
+    const __m128i first = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m128i second = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    return _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(first, second), bias), shift);
+}
+
+// 16 pixels a step.
+int LumaSse2(const uint8_t* bgrx, uint8_t* y, int width) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i coefficients = _mm_setr_epi16(kYb, kYg, kYr, 0, kYb, kYg, kYr, 0);
+    const __m128i bias = _mm_set1_epi32(kLumaBias);
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        __m128i out[4];
+        for (int k = 0; k < 4; ++k) {
+            const __m128i px =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgrx + 4 * (x + 4 * k)));
+            out[k] = Weigh(_mm_unpacklo_epi8(px, zero), _mm_unpackhi_epi8(px, zero), coefficients,
+                           bias, kShift);
+        }
+        const __m128i bytes =
+            _mm_packus_epi16(_mm_packs_epi32(out[0], out[1]), _mm_packs_epi32(out[2], out[3]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(y + x), bytes);
+    }
+    return x;
+}
+
+// Sums of the 2 x 2 blocks of four pixels of two rows: two blocks, as 16-bit
+// B, G, R, x each.
+inline __m128i BlockSums(const uint8_t* top, const uint8_t* bottom) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom));
+    const __m128i lo = _mm_add_epi16(_mm_unpacklo_epi8(t, zero), _mm_unpacklo_epi8(b, zero));
+    const __m128i hi = _mm_add_epi16(_mm_unpackhi_epi8(t, zero), _mm_unpackhi_epi8(b, zero));
+    // Pixel 0 + pixel 1 (lo) and pixel 2 + pixel 3 (hi), side by side.
+    return _mm_unpacklo_epi64(_mm_add_epi16(lo, _mm_srli_si128(lo, 8)),
+                              _mm_add_epi16(hi, _mm_srli_si128(hi, 8)));
+}
+
+// 8 chroma samples (16 pixels of each row) a step.
+int ChromaSse2(const uint8_t* top, const uint8_t* bottom, uint8_t* u, uint8_t* v, int width) {
+    const __m128i uCoefficients = _mm_setr_epi16(kUb, kUg, kUr, 0, kUb, kUg, kUr, 0);
+    const __m128i vCoefficients = _mm_setr_epi16(kVb, kVg, kVr, 0, kVb, kVg, kVr, 0);
+    const __m128i bias = _mm_set1_epi32(kChromaBias);
+    int x = 0;
+    for (; x + 8 <= width / 2; x += 8) {
+        __m128i blocks[4];
+        for (int k = 0; k < 4; ++k)
+            blocks[k] = BlockSums(top + 8 * x + 16 * k, bottom + 8 * x + 16 * k);
+        const __m128i u0 = Weigh(blocks[0], blocks[1], uCoefficients, bias, kChromaShift);
+        const __m128i u1 = Weigh(blocks[2], blocks[3], uCoefficients, bias, kChromaShift);
+        const __m128i v0 = Weigh(blocks[0], blocks[1], vCoefficients, bias, kChromaShift);
+        const __m128i v1 = Weigh(blocks[2], blocks[3], vCoefficients, bias, kChromaShift);
+        const __m128i us = _mm_packs_epi32(u0, u1);
+        const __m128i vs = _mm_packs_epi32(v0, v1);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(u + x), _mm_packus_epi16(us, us));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(v + x), _mm_packus_epi16(vs, vs));
+    }
+    return x;
+}
+#endif
+
+void LumaRow(const uint8_t* bgrx, uint8_t* y, int width) {
+    int done = 0;
+#if defined(__SSE2__)
+    done = LumaSse2(bgrx, y, width);
+#endif
+    LumaTail(bgrx, y, done, width);
+}
+
+void ChromaRow(const uint8_t* top, const uint8_t* bottom, uint8_t* u, uint8_t* v, int width) {
+    int done = 0;
+#if defined(__SSE2__)
+    done = ChromaSse2(top, bottom, u, v, width);
+#endif
+    ChromaTail(top, bottom, u, v, done, width);
+}
+
+bool WellFormed(const CFrameImage& image) {
+    return image.width > 0 && image.height > 0 && image.width % 2 == 0 && image.height % 2 == 0 &&
+           image.bgrx.size() == static_cast<size_t>(image.width) * image.height * 4;
+}
+
+} // namespace
 
 bool CYuvConverter::Convert(const CFrameImage& image, uint8_t* const planes[3],
                             const int strides[3]) {
-    if (!Prepare(image))
+    if (!WellFormed(image))
         return false;
-    const uint8_t* src[1] = {image.bgrx.data()};
-    const int srcStride[1] = {image.Stride()};
-    sws_scale(m_scaler, src, srcStride, 0, image.height, planes, strides);
+    // Each pixel is read once for its luma and once for its block's chroma,
+    // with no intermediate picture; the fourth byte is never read.
+    const size_t stride = static_cast<size_t>(image.Stride());
+    for (int row = 0; row < image.height; row += 2) {
+        const uint8_t* top = image.bgrx.data() + static_cast<size_t>(row) * stride;
+        const uint8_t* bottom = top + stride;
+        LumaRow(top, planes[0] + static_cast<ptrdiff_t>(row) * strides[0], image.width);
+        LumaRow(bottom, planes[0] + static_cast<ptrdiff_t>(row + 1) * strides[0], image.width);
+        ChromaRow(top, bottom, planes[1] + static_cast<ptrdiff_t>(row / 2) * strides[1],
+                  planes[2] + static_cast<ptrdiff_t>(row / 2) * strides[2], image.width);
+    }
     return true;
 }
 
 bool CYuvConverter::Convert(const CFrameImage& image, CYuvFrame& out) {
-    if (!Prepare(image))
+    if (!WellFormed(image))
         return false;
     out.width = image.width;
     out.height = image.height;

@@ -4,7 +4,6 @@
 #include <vector>
 
 struct CFrameImage;
-struct SwsContext;
 
 // A picture already converted for the encoders: planar YUV 4:2:0, the three
 // planes one after the other without padding (Y rows of `width` bytes, U and V
@@ -29,24 +28,14 @@ struct CYuvFrame {
     void CopyInto(uint8_t* const dst[3], const int strides[3]) const;
 };
 
-// The conversion from the recorders' 32-bit picture, kept between frames so a
-// frame costs no set-up. Sizes must be even.
+// The conversion from the recorders' 32-bit picture (B, G, R, x) to BT.601
+// studio-range YUV 4:2:0, each chroma sample the mean of its 2 x 2 block.
+// Ours rather than swscale's: swscale has no vectorised path from this
+// format and took longer than the encoder itself. Sizes must be even.
 class CYuvConverter {
 public:
-    CYuvConverter() = default;
-    ~CYuvConverter();
-    CYuvConverter(const CYuvConverter&) = delete;
-    CYuvConverter& operator=(const CYuvConverter&) = delete;
-
     // False for a malformed picture (buffer size, odd or empty dimensions).
     bool Convert(const CFrameImage& image, CYuvFrame& out);
     // Into planes given by the caller (an encoder's frame).
     bool Convert(const CFrameImage& image, uint8_t* const planes[3], const int strides[3]);
-
-private:
-    bool Prepare(const CFrameImage& image);
-
-    SwsContext* m_scaler = nullptr;
-    int m_width = 0;
-    int m_height = 0;
 };
