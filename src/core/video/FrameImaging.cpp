@@ -25,7 +25,14 @@ bool FrameToImage(const uint8_t* pixels, int depth, CFrameImage& image) {
         const uint8_t* src = pixels + static_cast<size_t>(kFrameHeight - 1 - y) * stride;
         uint8_t* dst = image.bgrx.data() + static_cast<size_t>(y) * image.Stride();
         if (depth == 32) {
-            std::memcpy(dst, src, static_cast<size_t>(stride));
+            // Laid over opaque black as it is copied: the fourth byte is no
+            // coverage, and the movie writers take this very picture.
+            for (int x = 0; x < kFrameWidth; ++x) {
+                uint32_t px;
+                std::memcpy(&px, src + 4 * x, 4);
+                px |= 0xFF000000u; // little-endian: the fourth byte
+                std::memcpy(dst + 4 * x, &px, 4);
+            }
             continue;
         }
         for (int x = 0; x < kFrameWidth; ++x, src += 2, dst += 4) {
@@ -39,22 +46,6 @@ bool FrameToImage(const uint8_t* pixels, int depth, CFrameImage& image) {
         }
     }
     return true;
-}
-
-void OnBlack(const CFrameImage& image, CFrameImage& out) {
-    out.width = image.width;
-    out.height = image.height;
-    out.bgrx.resize(image.bgrx.size());
-    // The frame's fourth byte is not coverage: every pixel is opaque.
-    const size_t count = image.bgrx.size() / 4;
-    const uint8_t* src = image.bgrx.data();
-    uint8_t* dst = out.bgrx.data();
-    for (size_t i = 0; i < count; ++i) {
-        uint32_t px;
-        std::memcpy(&px, src + i * 4, 4);
-        px |= 0xFF000000u; // little-endian: the fourth byte
-        std::memcpy(dst + i * 4, &px, 4);
-    }
 }
 
 } // namespace frame_imaging

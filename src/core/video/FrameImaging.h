@@ -9,13 +9,10 @@
 namespace frame_imaging {
 
 // The frame image of a bottom-up 320 x 240 pixel area at 32 bits (B, G, R, x)
-// or 16 bits (RGB555), as 32-bit top-down pixels. False (image left empty) for
-// any other depth or no pixels.
+// or 16 bits (RGB555), as 32-bit top-down pixels over opaque black (the fourth
+// byte 0xFF), the picture the movie writers take. False (image left empty)
+// for any other depth or no pixels.
 bool FrameToImage(const uint8_t* pixels, int depth, CFrameImage& image);
-
-// The picture handed to the movie writer: `image` laid over opaque black, so
-// the fourth byte of every pixel is 0xFF. Reuses `out`'s storage.
-void OnBlack(const CFrameImage& image, CFrameImage& out);
 
 } // namespace frame_imaging
 

@@ -256,8 +256,8 @@ void CSurveillanceController::RecordStep() {
     if (!m_recording)
         return;
     if (m_services.recorder && m_services.recorder->IsRecording()) {
-        frame_imaging::OnBlack(m_image, m_movieFrame);
-        m_services.recorder->AddFrame(m_movieFrame, m_clock.SteadyMs());
+        // The image is already laid over opaque black: it goes without a copy.
+        m_services.recorder->AddFrame(m_image, m_clock.SteadyMs());
     }
     SaveStill(m_frameNumber);
     if (m_frameNumber == 1 && m_services.observer)

@@ -168,7 +168,6 @@ private:
 
     CMotionDetector m_detector;
     CStillWriter m_stills;
-    CFrameImage m_movieFrame;     // reused copy handed to the movie recorder
     uint8_t* m_pixels = nullptr;  // pixel area of the frame fetched last
     uint64_t m_frameSequence = 0; // the source's number for that frame
     bool m_imageFailed = false;
