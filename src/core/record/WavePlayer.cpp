@@ -83,7 +83,9 @@ uint32_t CWavePlayer::OpenDevice() {
     want.freq = 44100;
     want.format = AUDIO_S16SYS;
     want.channels = 1;
-    want.samples = 1024;
+    // 46 ms a period: the ring holds 250 ms, so SDL's thread need not wake
+    // more often than this to keep it playing.
+    want.samples = 2048;
     want.callback = &CWavePlayer::AudioCallback;
     want.userdata = this;
     SDL_AudioSpec have{};
