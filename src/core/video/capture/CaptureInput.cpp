@@ -124,6 +124,7 @@ bool CCaptureInput::Open(const CaptureDeviceInfo& device, const std::atomic<bool
         Close();
         return false;
     }
+    m_isMjpeg = par->codec_id == AV_CODEC_ID_MJPEG;
     const AVCodecDescriptor* desc = avcodec_descriptor_get(par->codec_id);
     m_intraOnly = desc && (desc->props & AV_CODEC_PROP_INTRA_ONLY);
     m_packet = av_packet_alloc();
@@ -149,7 +150,7 @@ void CCaptureInput::Close() {
     m_pipe = -1;
     m_deadline = {};
     m_stream = -1;
-    m_paced = m_loops = m_haveFrame = m_packetsThisPass = false;
+    m_paced = m_loops = m_haveFrame = m_packetsThisPass = m_isMjpeg = false;
     m_intraOnly = true;
     m_paceStarted = false;
 }
@@ -244,6 +245,14 @@ CCaptureInput::Clock::time_point CCaptureInput::DueTime() {
 }
 
 const AVFrame* CCaptureInput::DecodePacket() {
+    if (m_isMjpeg && m_packet->size > 0) {
+        const AVCodecParameters* par = m_format->streams[m_stream]->codecpar;
+        if (const AVFrame* picture = m_mjpeg.Decode(
+                m_packet->data, static_cast<size_t>(m_packet->size), par->width, par->height)) {
+            av_packet_unref(m_packet);
+            return picture;
+        }
+    }
     if (!m_decoder || avcodec_send_packet(m_decoder, m_packet) < 0) {
         av_packet_unref(m_packet);
         return m_haveFrame ? m_frame : nullptr;

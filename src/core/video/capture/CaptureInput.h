@@ -1,5 +1,6 @@
 #pragma once
 #include "video/capture/CaptureDeviceInfo.h"
+#include "video/capture/MjpegDecoder.h"
 
 #include <atomic>
 #include <chrono>
@@ -62,6 +63,8 @@ private:
     AVPacket* m_packet = nullptr;
     AVFrame* m_frame = nullptr; // newest picture
     AVFrame* m_spare = nullptr;
+    CMjpegDecoder m_mjpeg; // Motion-JPEG pictures go here first
+    bool m_isMjpeg = false;
     int m_stream = -1;
     bool m_paced = false;
     bool m_loops = false;

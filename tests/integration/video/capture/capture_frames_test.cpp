@@ -1,5 +1,6 @@
 // Frames in the BMP frame buffer: headers, row order and pixel values at both
 // working depths, from pictures whose every pixel is known.
+#include "RunCommand.h"
 #include "app/AppSettings.h"
 #include "app/TagParser.h"
 #include "capture_support.h"
@@ -140,6 +141,65 @@ TEST_F(CaptureFrames, ALargerPictureIsScaledToTheWorkingFrame) {
         const Bgr got = Pixel32(pixels, c.x, c.y);
         for (int i = 0; i < 3; ++i)
             EXPECT_NEAR(got[i], expected[i], 4) << c.x << "," << c.y << " channel " << i;
+    }
+}
+
+// A Motion-JPEG stream's pictures without their Huffman tables, as cheap
+// cameras send them (the standard tables are implied).
+std::string WithoutHuffmanTables(const std::string& stream) {
+    std::string out;
+    size_t i = 0;
+    while (i + 4 <= stream.size()) {
+        const auto byte = [&](size_t k) { return static_cast<uint8_t>(stream[k]); };
+        if (byte(i) == 0xFF && byte(i + 1) == 0xC4) {
+            i += 2 + (byte(i + 2) << 8 | byte(i + 3));
+            continue;
+        }
+        out += stream[i++];
+    }
+    return out + stream.substr(i);
+}
+
+TEST_F(CaptureFrames, MotionJpegOfEverySizeAndSamplingReachesTheFrame) {
+    struct Case {
+        int width, height;
+        const char* pixelFormat;
+        bool huffmanTables;
+    };
+    // Sizes that decode at 1/1, 1/2 and 3/8 of their size, the usual
+    // samplings, and pictures without Huffman tables.
+    const Case cases[] = {
+        {320, 240, "yuvj420p", true},
+        {640, 480, "yuvj422p", true},
+        {1280, 720, "yuvj444p", true},
+        {640, 480, "yuvj420p", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " " +
+                     c.pixelFormat + (c.huffmanTables ? "" : " without Huffman tables"));
+        CVirtualDevices devices("");
+        const std::string bmp = devices.Dir().File("picture.bmp");
+        const std::string clip = devices.Dir().File("clip.mjpeg");
+        WriteBmp24(bmp, c.width, c.height,
+                   [&](int x, int y) { return Quadrant(x, y, c.width, c.height); });
+        const CommandResult made =
+            RunCommand("ffmpeg -v error -y -loop 1 -i " + bmp + " -t 1 -r 10 -pix_fmt " +
+                       c.pixelFormat + " -c:v mjpeg -huffman default -q:v 2 -f mjpeg " + clip);
+        ASSERT_EQ(made.exitCode, 0);
+        if (!c.huffmanTables)
+            WriteFileBytes(clip, WithoutHuffmanTables(ReadFileBytes(clip)));
+        WriteFileBytes(devices.Dir().File("devices.txt"), "Picture|file:" + clip + "\n");
+        auto source = Start(devices, 32);
+        uint8_t* pixels = nullptr;
+        ASSERT_EQ(source->GetFrame(pixels, true), 307254);
+        const struct { int x, y; } centres[] = {{80, 60}, {240, 60}, {80, 180}, {240, 180}};
+        for (const auto& at : centres) {
+            const Bgr expected =
+                Quadrant(at.x * c.width / 320, at.y * c.height / 240, c.width, c.height);
+            const Bgr got = Pixel32(pixels, at.x, at.y);
+            for (int i = 0; i < 3; ++i)
+                EXPECT_NEAR(got[i], expected[i], 8) << at.x << "," << at.y << " channel " << i;
+        }
     }
 }
 
