@@ -3,6 +3,7 @@
 # several runs, printed with the 1-minute load average seen at the end of each
 # run (the machine may be shared). Rows:
 #   watch10       CPU share of one core: oculon-headless watching at 10 fps, still scene
+#   watch10-gui   the same for the desktop program oculon (offscreen platform)
 #   record20      the same while recording movie and stills at 20 fps, continuous motion
 #   record60      the same at 60 fps
 #   rss-headless  peak resident memory of oculon-headless recording at 20 fps
@@ -27,7 +28,7 @@ while getopts b:n:w: opt; do
     b) build=$OPTARG ;;
     n) runs=$OPTARG ;;
     w) window=$OPTARG ;;
-    *) sed -n '2,18p' "$0"; exit 2 ;;
+    *) sed -n '2,19p' "$0"; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -168,6 +169,7 @@ for row in "${rows[@]}"; do
   results=()
   case $row in
     watch10) args=(headless 30 0 20 0) ;;
+    watch10-gui) args=(gui 30 0 20 0) ;;
     record20 | rss-headless) args=(headless 30 1 20 1) ;;
     record60) args=(headless 60 1 60 1) ;;
     rss-gui) args=(gui 30 1 20 1) ;;
