@@ -9,6 +9,8 @@
 #   rss-headless  peak resident memory of oculon-headless recording at 20 fps
 #   rss-gui       peak resident memory of oculon (offscreen platform) recording at 20 fps
 #   startup       launch of oculon-headless to its first status line
+#   startup-file  the same with a 320 x 240 MJPEG file as the camera, which
+#                 needs no FFmpeg device library
 # The camera is virtual (lavfi, 640 x 480), sound goes to SDL's dummy driver.
 # CPU shares are taken from /proc/PID/stat over a window after arming (user +
 # system time of all threads, capture thread included, divided by wall time);
@@ -28,7 +30,7 @@ while getopts b:n:w: opt; do
     b) build=$OPTARG ;;
     n) runs=$OPTARG ;;
     w) window=$OPTARG ;;
-    *) sed -n '2,19p' "$0"; exit 2 ;;
+    *) sed -n '2,21p' "$0"; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -133,8 +135,14 @@ run_once() { # program(headless|gui) camera_rate moving capture_fps record
 }
 
 # Launch to the first status line, in ms; prints "MS LOAD".
-startup_once() {
-  camera 30 0
+startup_once() { # file(0|1)
+  if [ "$1" = 1 ]; then
+    [ -f "$work/clip.avi" ] || ffmpeg -loglevel error -y -f lavfi -i "color=c=0x606060:s=320x240:r=20" \
+      -t 10 -c:v mjpeg -q:v 5 "$work/clip.avi"
+    echo "Bench camera|file:$work/clip.avi" > "$work/devices.txt"
+  else
+    camera 30 0
+  fi
   local h
   h=$(fresh_home 20 0)
   local t0 line ms pid
@@ -173,11 +181,13 @@ for row in "${rows[@]}"; do
     record20 | rss-headless) args=(headless 30 1 20 1) ;;
     record60) args=(headless 60 1 60 1) ;;
     rss-gui) args=(gui 30 1 20 1) ;;
-    startup)
-      for ((i = 0; i < runs; i++)); do results+=("$(startup_once)"); done
+    startup | startup-file)
+      file=0
+      [ "$row" = startup-file ] && file=1
+      for ((i = 0; i < runs; i++)); do results+=("$(startup_once $file)"); done
       # Loads sit in column 2 here: move them to column 3 for the summary.
       mapfile -t results < <(printf '%s\n' "${results[@]}" | awk '{ print $1, "-", $2 }')
-      echo "| startup | $(summary 1 ms "${results[@]}") | |"
+      echo "| $row | $(summary 1 ms "${results[@]}") | |"
       continue
       ;;
     *) echo "unknown row: $row" >&2; exit 2 ;;

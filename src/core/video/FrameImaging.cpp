@@ -8,6 +8,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 static_assert(std::endian::native == std::endian::little, "pixels are read as little-endian words");
 
 namespace frame_imaging {
@@ -27,7 +31,15 @@ bool FrameToImage(const uint8_t* pixels, int depth, CFrameImage& image) {
         if (depth == 32) {
             // Laid over opaque black as it is copied: the fourth byte is no
             // coverage, and the movie writers take this very picture.
-            for (int x = 0; x < kFrameWidth; ++x) {
+            int x = 0;
+#if defined(__SSE2__)
+            const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+            for (; x + 4 <= kFrameWidth; x += 4) {
+                const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * x));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x), _mm_or_si128(px, opaque));
+            }
+#endif
+            for (; x < kFrameWidth; ++x) {
                 uint32_t px;
                 std::memcpy(&px, src + 4 * x, 4);
                 px |= 0xFF000000u; // little-endian: the fourth byte
