@@ -105,12 +105,21 @@ void CCaptureGraph::StopThread() {
         m_thread.join();
 }
 
-size_t CCaptureGraph::FetchFrame(uint8_t* out, size_t capacity) {
+bool CCaptureGraph::AwaitFrame(const std::vector<uint8_t>*& frame) {
     // A source that has ended will not answer: no point in waiting for it.
     if (m_stopped || !m_attached || m_sourceEnded.load(std::memory_order_acquire))
-        return 0;
+        return false;
+    return m_handOff.Fetch(std::chrono::milliseconds(FetchTimeoutMs()), frame);
+}
+
+bool CCaptureGraph::FetchPicture() {
     const std::vector<uint8_t>* frame = nullptr;
-    if (!m_handOff.Fetch(std::chrono::milliseconds(FetchTimeoutMs()), frame))
+    return AwaitFrame(frame) && !frame->empty();
+}
+
+size_t CCaptureGraph::FetchFrame(uint8_t* out, size_t capacity) {
+    const std::vector<uint8_t>* frame = nullptr;
+    if (!AwaitFrame(frame))
         return 0;
     uint8_t headers[kFrameHeaderSize];
     WriteFrameHeaders(headers, m_depth, static_cast<uint32_t>(frame->size()));

@@ -61,6 +61,12 @@ public:
     // image (headers, then the pixel area) into `out`, cut at `capacity`. The
     // whole image's byte count, or 0 (nothing written) when stopped or timed out.
     size_t FetchFrame(uint8_t* out, size_t capacity);
+    // Waits like FetchFrame but copies nothing: true when a new picture was
+    // converted. Either way LastPicture is then the newest good one.
+    bool FetchPicture();
+    // The pixel area of the newest picture converted whole, until the next
+    // fetch; kept through time-outs and failed conversions, empty before the first.
+    const std::vector<uint8_t>& LastPicture() const { return m_handOff.LastGood(); }
     // (width x height) / 100 milliseconds.
     int FetchTimeoutMs() const { return m_width * m_height / 100; }
 
@@ -74,6 +80,8 @@ public:
     int Depth() const { return m_depth; }
 
 private:
+    // The hand-off's answer to one fetch; false when stopped, ended or timed out.
+    bool AwaitFrame(const std::vector<uint8_t>*& frame);
     void CaptureThread();
     // The capture thread's tries to reopen its lost device; false on stop.
     bool Reconnect();

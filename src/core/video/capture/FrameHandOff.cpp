@@ -17,7 +17,8 @@ bool CFrameHandOff::Fetch(std::chrono::milliseconds timeout, const std::vector<u
         m_request.compare_exchange_strong(expected, 0, std::memory_order_acq_rel);
         return false;
     }
-    frame = &m_ready;
+    static const std::vector<uint8_t> kNone;
+    frame = m_readyFailed ? &kNone : &m_ready;
     return true;
 }
 
@@ -33,7 +34,9 @@ void CFrameHandOff::Deliver(uint32_t ticket) {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (ticket == 0 || m_awaited != ticket)
             return;
-        m_ready.swap(m_work);
+        m_readyFailed = m_work.empty();
+        if (!m_readyFailed)
+            m_ready.swap(m_work);
         m_readyTicket = ticket;
     }
     m_delivered.notify_one();

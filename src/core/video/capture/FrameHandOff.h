@@ -15,9 +15,12 @@
 class CFrameHandOff {
 public:
     // Fetching side. Asks for one frame and waits at most `timeout`. On success
-    // `frame` holds the delivered bytes until the next Fetch; on time-out the
-    // request is withdrawn and false is returned.
+    // `frame` holds the delivered bytes until the next Fetch (empty when the
+    // conversion failed); on time-out the request is withdrawn and false is returned.
     bool Fetch(std::chrono::milliseconds timeout, const std::vector<uint8_t>*& frame);
+    // Fetching side, between fetches: the last frame converted whole, kept
+    // through time-outs and failed conversions; empty before the first.
+    const std::vector<uint8_t>& LastGood() const { return m_ready; }
 
     // Capture side: is a frame asked for? One atomic load, for every packet.
     bool Wanted() const { return m_request.load(std::memory_order_acquire) != 0; }
@@ -27,8 +30,8 @@ public:
     // read by the fetching side.
     std::vector<uint8_t>& WorkBuffer() { return m_work; }
     // Capture side: publishes the work buffer for `ticket` when its fetch still
-    // waits (an empty buffer tells the fetcher the conversion failed); otherwise
-    // the buffer stays with the capture side.
+    // waits (an empty buffer tells the fetcher the conversion failed, and the
+    // last good frame stays); otherwise the buffer stays with the capture side.
     void Deliver(uint32_t ticket);
 
 private:
@@ -39,6 +42,7 @@ private:
     std::condition_variable m_delivered;
     uint32_t m_awaited = 0; // ticket the fetching side waits for, 0: none
     uint32_t m_readyTicket = 0;
-    std::vector<uint8_t> m_ready; // handed over; the fetcher's until its next request
+    bool m_readyFailed = false;   // the last delivery was a failed conversion
+    std::vector<uint8_t> m_ready; // the last good frame; the fetcher's until its next request
     std::vector<uint8_t> m_work;  // the capture thread's
 };

@@ -9,13 +9,11 @@
 #include <algorithm>
 
 CVideoSourceWnd::CVideoSourceWnd(CAppSettings& settings, int depth)
-    : m_settings(settings), m_depth(depth), m_graph(depth), m_videoFrame(kFrameBufferSize, 0),
-      m_fetchedFrame(kFrameBufferSize, 0) {
+    : m_settings(settings), m_depth(depth), m_graph(depth), m_videoFrame(kFrameBufferSize, 0) {
     // Until the first frame arrives the buffer is a valid black picture.
     if (depth == 32 || depth == 16)
-        WriteFrameHeaders(m_fetchedFrame.data(), depth,
+        WriteFrameHeaders(m_videoFrame.data(), depth,
                           static_cast<uint32_t>(FramePixelBytes(depth)));
-    m_videoFrame = m_fetchedFrame;
     ChooseAndStartDevice();
 }
 
@@ -49,12 +47,23 @@ void CVideoSourceWnd::ChooseAndStartDevice() {
 int CVideoSourceWnd::GetFrame(uint8_t*& pixels, bool fetch) {
     if (fetch) {
         // The frame buffer gets lines burnt into it after every fetch; a fetch
-        // that times out (a stalled camera) must hand out the last clean
-        // picture again, not the one already painted on.
-        // Headers alone (a failed conversion) leave the old picture in place.
-        if (m_graph.FetchFrame(m_fetchedFrame.data(), m_fetchedFrame.size()) > kFrameHeaderSize)
+        // that times out (a stalled camera) or whose conversion failed must
+        // hand out the last clean picture again, not the one already painted
+        // on. The capture keeps that picture, so each step copies it once.
+        if (m_graph.FetchPicture())
             ++m_frameSequence;
-        std::copy(m_fetchedFrame.begin(), m_fetchedFrame.end(), m_videoFrame.begin());
+        const std::vector<uint8_t>& picture = m_graph.LastPicture();
+        const size_t bytes = std::min(picture.size(), m_videoFrame.size() - kFrameHeaderSize);
+        uint8_t* area = m_videoFrame.data() + kFrameHeaderSize;
+        if (bytes > 0) {
+            WriteFrameHeaders(m_videoFrame.data(), m_depth, static_cast<uint32_t>(bytes));
+            std::copy_n(picture.begin(), bytes, area);
+        } else {
+            // Still the black picture.
+            std::fill_n(area,
+                        std::min(FramePixelBytes(m_depth), m_videoFrame.size() - kFrameHeaderSize),
+                        0);
+        }
     }
     pixels = m_videoFrame.data() + kFrameHeaderSize;
     return static_cast<int>(kFrameBufferSize);

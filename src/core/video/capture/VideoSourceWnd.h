@@ -45,7 +45,6 @@ private:
     int m_selectedDevice = -1;
     CCaptureGraph m_graph;
     std::vector<std::string> m_deviceNames;
-    std::vector<uint8_t> m_videoFrame;   // VideoFrame: 307254 bytes, allocated once
-    std::vector<uint8_t> m_fetchedFrame; // the last picture as the camera gave it
-    uint64_t m_frameSequence = 0;        // counts the pictures the fetches brought
+    std::vector<uint8_t> m_videoFrame; // VideoFrame: 307254 bytes, allocated once
+    uint64_t m_frameSequence = 0;      // counts the pictures the fetches brought
 };

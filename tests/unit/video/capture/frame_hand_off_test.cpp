@@ -10,12 +10,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Plays the capture thread: answers requests with frames of one repeated byte.
-void Answer(CFrameHandOff& handOff, uint8_t value) {
+// Plays the capture thread: answers requests with frames of one repeated byte
+// (a failed conversion: an empty frame).
+void Answer(CFrameHandOff& handOff, uint8_t value, bool failed = false) {
     while (!handOff.Wanted())
         std::this_thread::yield();
     const uint32_t ticket = handOff.Take();
-    handOff.WorkBuffer().assign(16, value);
+    handOff.WorkBuffer().assign(failed ? 0 : 16, value);
     handOff.Deliver(ticket);
 }
 
@@ -44,6 +45,29 @@ TEST(FrameHandOff, EachRequestIsAnsweredWithItsOwnFrame) {
         EXPECT_EQ(*frame, std::vector<uint8_t>(16, value));
         // Taken once: the flag is clear again.
         EXPECT_FALSE(handOff.Wanted());
+    }
+}
+
+TEST(FrameHandOff, TheLastGoodFrameOutlivesTimeOutsAndFailedConversions) {
+    CFrameHandOff handOff;
+    EXPECT_TRUE(handOff.LastGood().empty());
+    const struct {
+        uint8_t value;
+        bool answered, failed;
+        uint8_t lastGood;
+    } steps[] = {
+        {1, true, false, 1}, {2, false, false, 1}, {3, true, true, 1}, {4, true, false, 4}};
+    for (const auto& step : steps) {
+        const std::vector<uint8_t>* frame = nullptr;
+        if (step.answered) {
+            std::thread capture([&] { Answer(handOff, step.value, step.failed); });
+            ASSERT_TRUE(handOff.Fetch(10s, frame));
+            capture.join();
+            EXPECT_EQ(frame->empty(), step.failed) << int(step.value);
+        } else {
+            EXPECT_FALSE(handOff.Fetch(1ms, frame));
+        }
+        EXPECT_EQ(handOff.LastGood(), std::vector<uint8_t>(16, step.lastGood)) << int(step.value);
     }
 }
 
