@@ -10,6 +10,7 @@
 #include "video/capture/IFrameSource.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QPaintEvent>
 
@@ -97,17 +98,12 @@ void CVideoWnd::paintEvent(QPaintEvent* event) {
 
     const CFrameImage& image = m_controller.GetCurrentImage();
     if (!image.Empty() && image.bgrx.size() >= size_t(image.Stride()) * size_t(image.height)) {
-        if (m_frame.size() != QSize(image.width, image.height))
-            m_frame = QImage(image.width, image.height, QImage::Format_RGB32);
-        // The fourth byte of a frame pixel is not coverage: force it opaque.
-        for (int y = 0; y < image.height; ++y) {
-            const uint8_t* src = image.bgrx.data() + size_t(y) * size_t(image.Stride());
-            auto* dst = reinterpret_cast<uint32_t*>(m_frame.scanLine(y));
-            for (int x = 0; x < image.width; ++x, src += 4)
-                dst[x] = 0xFF000000u | uint32_t(src[2]) << 16 | uint32_t(src[1]) << 8 | src[0];
-        }
+        // The frame image is already laid over opaque black, which is what
+        // Format_RGB32 wants: painted from its own bytes, no copy.
+        const QImage frame(image.bgrx.data(), image.width, image.height, image.Stride(),
+                           QImage::Format_RGB32);
         p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawImage(rect(), m_frame);
+        p.drawImage(rect(), frame);
         p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     }
 

@@ -3,7 +3,6 @@
 
 #include "program/AppObjects.h"
 
-#include <QImage>
 #include <QWidget>
 
 class CAppSettings;
@@ -61,5 +60,4 @@ private:
     int m_bottomMargin = 0;
     int m_depth = 32;
     CDepthWatch m_depthWatch;
-    QImage m_frame; // the frame image as painted, opaque
 };
