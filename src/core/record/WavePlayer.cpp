@@ -203,8 +203,10 @@ void CWavePlayer::WorkerLoop() {
             m_queued.fetch_add(1, std::memory_order_release);
             m_buffersFilled.fetch_add(1);
         }
-        if (m_silentFilled >= kBufferCount) {
-            // Everything queued is silence: the last sound has been played.
+        // Once everything queued is silence, the last sound has left the
+        // callback, but the sound system may still hold it: closing the device
+        // drops what it holds, so one more ring of silence plays out first.
+        if (m_silentFilled >= 2 * kBufferCount) {
             m_paused = true;
             continue;
         }

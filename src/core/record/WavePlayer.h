@@ -12,9 +12,10 @@
 // The program's only sound source: 44100 Hz mono 16-bit audio to the default
 // output, opened at start. A worker keeps at most five 50 ms buffers queued;
 // the audio device's callback plays them in order and hands each one back when
-// it is done. Silence costs nothing: once all that is queued is silent, the
-// worker closes the device (SDL's audio thread would otherwise keep feeding
-// silence) and sleeps until a siren or chirp is wanted, then opens it again.
+// it is done. Silence costs nothing: once a whole ring of silence has played
+// after the last sound, the worker closes the device (SDL's audio thread
+// would otherwise keep feeding silence) and sleeps until a siren or chirp is
+// wanted, then opens it again.
 class CWavePlayer : public IAlertSound {
 public:
     static constexpr int kBufferCount = 5;
