@@ -1,6 +1,7 @@
 #pragma once
-// Runs mail_sink.py (aiosmtpd) as a child on 127.0.0.1 and stops it again:
-// closing its input ends it, and a bounded wait falls back to SIGKILL.
+// Runs mail_sink.py (aiosmtpd) as a child on 127.0.0.1 and stops it again.
+#include "PortReportingChild.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -46,58 +47,11 @@ public:
     // Extra arguments go to the sink (a fixed port, TLS files, a login; see mail_sink.py).
     explicit CMailSinkProcess(const std::string& folder, int port = 0,
                               const std::vector<std::string>& options = {})
-        : m_folder(folder) {
-        int toChild[2];
-        int fromChild[2];
-        if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0)
-            return;
-        const std::string python = SystemPython();
-        const std::string script = MailSinkScript();
-        std::vector<std::string> args{python, script, "serve", folder, "120", std::to_string(port)};
-        args.insert(args.end(), options.begin(), options.end());
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(toChild[0], 0);
-            ::dup2(fromChild[1], 1);
-            ::execvp(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(toChild[0]);
-        ::close(fromChild[1]);
-        m_input = toChild[1];
-        std::string line;
-        pollfd p{fromChild[0], POLLIN, 0};
-        while (line.find('\n') == std::string::npos && ::poll(&p, 1, 20000) > 0) {
-            char buffer[64];
-            const ssize_t n = ::read(fromChild[0], buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            line.append(buffer, static_cast<size_t>(n));
-        }
-        ::close(fromChild[0]);
-        m_port = std::atoi(line.c_str());
-    }
-    ~CMailSinkProcess() {
-        if (m_input >= 0)
-            ::close(m_input);
-        if (m_pid <= 0)
-            return;
-        for (int i = 0; i < 500; ++i) {
-            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid)
-                return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-    }
+        : m_folder(folder), m_child(Arguments(folder, port, options)) {}
     CMailSinkProcess(const CMailSinkProcess&) = delete;
     CMailSinkProcess& operator=(const CMailSinkProcess&) = delete;
 
-    int Port() const { return m_port; }
+    int Port() const { return m_child.Port(); }
 
     // Waits (bounded) for the n-th saved message and returns its path.
     std::string WaitForMail(int n) const {
@@ -115,8 +69,14 @@ public:
     }
 
 private:
+    static std::vector<std::string> Arguments(const std::string& folder, int port,
+                                              const std::vector<std::string>& options) {
+        std::vector<std::string> args{SystemPython(), MailSinkScript(),    "serve", folder,
+                                      "120",          std::to_string(port)};
+        args.insert(args.end(), options.begin(), options.end());
+        return args;
+    }
+
     std::string m_folder;
-    pid_t m_pid = -1;
-    int m_input = -1;
-    int m_port = 0;
+    CPortReportingChild m_child;
 };
