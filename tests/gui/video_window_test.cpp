@@ -11,6 +11,7 @@
 #include "widgets/OffscreenDC.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QPaintEvent>
@@ -191,11 +192,16 @@ public:
     void paintEvent(QPaintEvent* event) override {
         COffscreenDC dc(this, event->rect());
         pictureSize = dc.PictureSize();
+        pictureFormat = dc.PictureFormat();
+        if (backingStore() && backingStore()->paintDevice()->devType() == QInternal::Image)
+            surfaceFormat = static_cast<QImage*>(backingStore()->paintDevice())->format();
         if (fill)
             dc.Painter().fillRect(rect(), Qt::red);
     }
     bool fill = false;
     QSize pictureSize;
+    QImage::Format pictureFormat = QImage::Format_Invalid;
+    QImage::Format surfaceFormat = QImage::Format_Invalid;
 };
 
 } // namespace
@@ -219,6 +225,16 @@ TEST(OffscreenDC, EmptyPaintLeavesTheBackgroundAndTheClipLimitsThePicture) {
     EXPECT_EQ(probe.pictureSize, QSize(30, 25));
     EXPECT_EQ(shot.pixel(25, 15), qRgb(255, 0, 0));
     EXPECT_EQ(shot.pixel(60, 50), qRgb(0, 0, 0)); // outside the box: untouched
+
+    // On screen the picture takes the surface's own format, so the final copy
+    // converts nothing.
+    probe.show();
+    for (int i = 0; i < 100 && probe.surfaceFormat == QImage::Format_Invalid; ++i) {
+        QCoreApplication::processEvents();
+        probe.repaint();
+    }
+    EXPECT_NE(probe.surfaceFormat, QImage::Format_Invalid);
+    EXPECT_EQ(probe.pictureFormat, probe.surfaceFormat);
 }
 
 TEST_F(VideoWindowTest, HeatMapTintsEachBlockByItsChangeAgainstTheThreshold) {

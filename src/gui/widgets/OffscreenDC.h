@@ -22,6 +22,8 @@ public:
     const QRect& Rect() const { return m_rect; }
     // The off-screen picture's size in device pixels.
     QSize PictureSize() const { return m_picture.size(); }
+    // The picture's pixel format: the one of the surface the widget is painted into.
+    QImage::Format PictureFormat() const { return m_picture.format(); }
     // Bits per pixel of the picture, which matches the display's.
     int Depth() const { return m_picture.depth(); }
 
