@@ -58,7 +58,7 @@ unset OCULON_HOME
 camera() { # rate moving
   local g="color=c=0x606060:s=640x480:r=$1"
   if [ "$2" = 1 ]; then
-    g="$g[bg];color=c=white:s=40x40:r=$1[box];[bg][box]overlay=x='mod(t*200,600)':y=200"
+    g="${g}[bg];color=c=white:s=40x40:r=$1[box];[bg][box]overlay=x='mod(t*200,600)':y=200"
   fi
   echo "Bench camera|lavfi:$g" > "$work/devices.txt"
 }
