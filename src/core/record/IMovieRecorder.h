@@ -18,6 +18,8 @@ public:
     virtual bool IsRecording() const = 0;
     // Every watched frame outside a movie, kept when movies begin before the motion.
     virtual void Watch(const CFrameImage&, int64_t) {}
+    // Whether Watch keeps frames now; when not, a watching step need not make its image.
+    virtual bool WantsWatchFrames() const { return false; }
     // The archive's disk is full: no movie and no still is written.
     virtual bool ArchivePaused() const { return false; }
 };

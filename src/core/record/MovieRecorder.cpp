@@ -113,8 +113,12 @@ void CMovieRecorder::Watch(const CFrameImage& frame, int64_t captureMs) {
     if (m_pWriter)
         return;
     m_preRoll.Configure(m_settings.PRE_ROLL_S, m_settings.MOTION_FPS);
-    if (m_settings.PRE_ROLL_S > 0 && MovieWanted(m_settings) && !frame.Empty())
+    if (WantsWatchFrames() && !frame.Empty())
         m_preRoll.Push(frame, captureMs);
+}
+
+bool CMovieRecorder::WantsWatchFrames() const {
+    return !m_pWriter && m_settings.PRE_ROLL_S > 0 && MovieWanted(m_settings);
 }
 
 void CMovieRecorder::Stop() {

@@ -30,6 +30,7 @@ public:
     // True while a writer is held, also one whose opening failed.
     bool IsRecording() const override;
     void Watch(const CFrameImage& frame, int64_t captureMs) override;
+    bool WantsWatchFrames() const override;
     bool ArchivePaused() const override;
 
     // The guard to tell about each capture; it sweeps the archive at once and

@@ -111,13 +111,20 @@ void CSurveillanceController::Step(int64_t now) {
 
     DetectMotion();
 
-    StampTime();
-    if (CFrameTextPainter* painter = m_services.painter) {
+    // Watching without a window or a pre-roll, nobody sees this frame: its
+    // lines and its image are made only when a picture will be used.
+    const bool imageWanted = m_repaint || m_recording || m_previousRecording ||
+                             (m_services.recorder && m_services.recorder->WantsWatchFrames());
+    StampTime(imageWanted);
+    if (CFrameTextPainter* painter = m_services.painter; painter && imageWanted) {
         // The title uses the painter as last set up, but always on this frame.
         painter->Retarget(m_pixels, m_depth);
         painter->DrawText(0, 0, m_settings.VIDEO_OVE);
     }
-    BuildImage();
+    if (imageWanted)
+        BuildImage();
+    else
+        m_image.bgrx.clear(); // no stale picture stands for this step's
     if (m_repaint)
         m_repaint();
     RecordStep();
@@ -170,7 +177,7 @@ void CSurveillanceController::DetectMotion() {
     m_motion = m_passMotion && (m_recording || m_motionRun >= m_settings.DETECT_MIN_PASSES);
 }
 
-void CSurveillanceController::StampTime() {
+void CSurveillanceController::StampTime(bool paint) {
     const CLocalTime t = m_clock.Local();
     const int month = t.month >= 1 && t.month <= 12 ? t.month : 1;
     char stamp[64];
@@ -178,7 +185,7 @@ void CSurveillanceController::StampTime() {
                   kMonths[month - 1], t.year % 100, t.hour, t.minute, t.second, t.centisecond);
     m_stampText = stamp;
     const int opacity = m_settings.VIDEO_OPA;
-    if (opacity > 0 && m_services.painter && m_pixels) {
+    if (paint && opacity > 0 && m_services.painter && m_pixels) {
         m_services.painter->Setup(m_pixels, kFrameWidth, kFrameHeight, opacity, opacity, opacity,
                                   m_depth);
         m_services.painter->DrawText(0, 230, std::string(kWatermark) + m_stampText);

@@ -108,7 +108,8 @@ public:
     // The detector's verdict on this step's frame, before DETECT_MIN_PASSES.
     bool PassMotion() const { return m_passMotion; }
     bool FirstPass() const { return m_firstPass; }
-    // The frame image of the last step, burnt-in lines included; empty = none.
+    // The frame image of the last step, burnt-in lines included; empty = none,
+    // also while watching when no window, recording or pre-roll uses it.
     const CFrameImage& GetCurrentImage() const { return m_image; }
     const std::string& StampText() const { return m_stampText; }
     const std::string& MoviePath() const { return m_moviePath; }
@@ -124,8 +125,8 @@ private:
 
     // A detector pass over the frame fetched last, at its depth m_depth.
     void DetectMotion();
-    // The time-stamp line at the bottom of the frame (sets m_stampText).
-    void StampTime();
+    // Sets m_stampText, and burns it in at the bottom of the frame when `paint`.
+    void StampTime(bool paint);
     // Starts and stops movies and feeds the recorded frame; called by the step.
     void RecordStep();
     // Writes m_image as still n of the current movie when it is wanted; true

@@ -75,7 +75,9 @@ public:
         m_open = false;
     }
     bool IsRecording() const override { return m_open; }
+    bool WantsWatchFrames() const override { return m_wantsWatch; }
 
+    bool m_wantsWatch = false; // as a pre-roll would
     std::vector<std::string> m_starts;
     std::vector<std::string> m_log;
     int m_fps = 0;

@@ -402,6 +402,7 @@ TEST_F(ControllerTest, FrameImageCarriesBothBurntInLinesTopDown) {
     m_settings->VIDEO_OPA = 100;
     m_settings->VIDEO_OVE = "TITLE";
     auto& c = Make();
+    c.SetRepaintHook([] {}); // a window shows each step
     NextStep();
     const CFrameImage& image = c.GetCurrentImage();
     ASSERT_FALSE(image.Empty());
@@ -420,9 +421,29 @@ TEST_F(ControllerTest, FrameImageCarriesBothBurntInLinesTopDown) {
     CFrameTextPainter fresh;
     CSurveillanceServices services{&m_source, nullptr, nullptr, nullptr, &fresh};
     CSurveillanceController plain(*m_settings, m_clock, m_motionOn, services);
+    plain.SetRepaintHook([] {});
     m_clock.Advance(200);
     plain.OnSurveillanceTick();
     EXPECT_EQ(plain.GetCurrentImage().bgrx[0], 0x80);
+}
+
+TEST_F(ControllerTest, AWatchingStepMakesItsImageOnlyWhenAWindowOrAPreRollTakesIt) {
+    struct Case {
+        bool window, preRoll, image;
+    };
+    m_settings->VIDEO_OPA = 100;
+    for (const Case& k :
+         {Case{false, false, false}, Case{true, false, true}, Case{false, true, true}}) {
+        SCOPED_TRACE(::testing::Message() << "window " << k.window << ", pre-roll " << k.preRoll);
+        m_recorder = CFakeRecorder{};
+        m_recorder.m_wantsWatch = k.preRoll;
+        auto& c = Make();
+        if (k.window)
+            c.SetRepaintHook([] {});
+        NextStep();
+        EXPECT_EQ(c.GetCurrentImage().Empty(), !k.image);
+        EXPECT_FALSE(c.StampText().empty()) << "the stamp names a movie even when not drawn";
+    }
 }
 
 TEST_F(ControllerTest, SixteenBitFramesBecomeFullRangeImages) {
@@ -434,6 +455,7 @@ TEST_F(ControllerTest, SixteenBitFramesBecomeFullRangeImages) {
         m_source.m_next[i + 1] = 0x7C;
     }
     auto& c = Make();
+    c.SetRepaintHook([] {});
     NextStep();
     EXPECT_EQ(c.Depth(), 16);
     const CFrameImage& image = c.GetCurrentImage();
