@@ -100,8 +100,14 @@ void CSurveillanceController::Step(int64_t now) {
     const int captureRate = m_settings.CAPTURE_FPS < 1 ? 1 : m_settings.CAPTURE_FPS;
     const int motionRate = m_settings.MOTION_FPS < 1 ? 1 : m_settings.MOTION_FPS;
 
-    m_pixels = nullptr;
-    m_services.source->GetFrame(m_pixels, true);
+    // Watching without a window or a pre-roll, nobody sees this frame: it is
+    // only read by the detector, and its lines and image are not made.
+    const bool imageWanted = m_repaint || m_recording || m_previousRecording ||
+                             (m_services.recorder && m_services.recorder->WantsWatchFrames());
+    m_frameBuffer = nullptr;
+    if (imageWanted)
+        m_services.source->GetFrame(m_frameBuffer, true);
+    m_pixels = imageWanted ? m_frameBuffer : m_services.source->FetchFrameToRead();
     if (!m_pixels)
         return;
     m_frameSequence = m_services.source->FrameSequence();
@@ -111,14 +117,10 @@ void CSurveillanceController::Step(int64_t now) {
 
     DetectMotion();
 
-    // Watching without a window or a pre-roll, nobody sees this frame: its
-    // lines and its image are made only when a picture will be used.
-    const bool imageWanted = m_repaint || m_recording || m_previousRecording ||
-                             (m_services.recorder && m_services.recorder->WantsWatchFrames());
-    StampTime(imageWanted);
-    if (CFrameTextPainter* painter = m_services.painter; painter && imageWanted) {
+    StampTime();
+    if (CFrameTextPainter* painter = m_services.painter; painter && m_frameBuffer) {
         // The title uses the painter as last set up, but always on this frame.
-        painter->Retarget(m_pixels, m_depth);
+        painter->Retarget(m_frameBuffer, m_depth);
         painter->DrawText(0, 0, m_settings.VIDEO_OVE);
     }
     if (imageWanted)
@@ -177,7 +179,7 @@ void CSurveillanceController::DetectMotion() {
     m_motion = m_passMotion && (m_recording || m_motionRun >= m_settings.DETECT_MIN_PASSES);
 }
 
-void CSurveillanceController::StampTime(bool paint) {
+void CSurveillanceController::StampTime() {
     const CLocalTime t = m_clock.Local();
     const int month = t.month >= 1 && t.month <= 12 ? t.month : 1;
     char stamp[64];
@@ -185,9 +187,9 @@ void CSurveillanceController::StampTime(bool paint) {
                   kMonths[month - 1], t.year % 100, t.hour, t.minute, t.second, t.centisecond);
     m_stampText = stamp;
     const int opacity = m_settings.VIDEO_OPA;
-    if (paint && opacity > 0 && m_services.painter && m_pixels) {
-        m_services.painter->Setup(m_pixels, kFrameWidth, kFrameHeight, opacity, opacity, opacity,
-                                  m_depth);
+    if (opacity > 0 && m_services.painter && m_frameBuffer) {
+        m_services.painter->Setup(m_frameBuffer, kFrameWidth, kFrameHeight, opacity, opacity,
+                                  opacity, m_depth);
         m_services.painter->DrawText(0, 230, std::string(kWatermark) + m_stampText);
     }
 }

@@ -125,8 +125,9 @@ private:
 
     // A detector pass over the frame fetched last, at its depth m_depth.
     void DetectMotion();
-    // Sets m_stampText, and burns it in at the bottom of the frame when `paint`.
-    void StampTime(bool paint);
+    // Sets m_stampText, and burns it in at the bottom of the frame buffer when
+    // this step has one.
+    void StampTime();
     // Starts and stops movies and feeds the recorded frame; called by the step.
     void RecordStep();
     // Writes m_image as still n of the current movie when it is wanted; true
@@ -169,8 +170,9 @@ private:
 
     CMotionDetector m_detector;
     CStillWriter m_stills;
-    uint8_t* m_pixels = nullptr;  // pixel area of the frame fetched last
-    uint64_t m_frameSequence = 0; // the source's number for that frame
+    uint8_t* m_frameBuffer = nullptr;  // the source's frame buffer, when lines are burnt in
+    const uint8_t* m_pixels = nullptr; // pixel area of the frame fetched last
+    uint64_t m_frameSequence = 0;      // the source's number for that frame
     bool m_imageFailed = false;
     bool m_setupOpen = false;
 

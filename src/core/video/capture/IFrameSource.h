@@ -11,6 +11,14 @@ public:
     // frame buffer; in every case points `pixels` at the buffer's pixel area
     // (offset 54) and returns the buffer size, 307254.
     virtual int GetFrame(uint8_t*& pixels, bool fetch) = 0;
+    // Fetches as GetFrame does, for a caller that only reads the picture: the
+    // pixel area it returns may be the fetched picture itself, uncopied, and
+    // stays valid until the next fetch. Null when there is none.
+    virtual const uint8_t* FetchFrameToRead() {
+        uint8_t* pixels = nullptr;
+        GetFrame(pixels, true);
+        return pixels;
+    }
     // Working depth of the frame buffer: 32 or 16.
     virtual int Depth() const = 0;
     // Number of the picture in the frame buffer: it changes only when a fetch

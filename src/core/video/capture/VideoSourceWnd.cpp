@@ -68,3 +68,16 @@ int CVideoSourceWnd::GetFrame(uint8_t*& pixels, bool fetch) {
     pixels = m_videoFrame.data() + kFrameHeaderSize;
     return static_cast<int>(kFrameBufferSize);
 }
+
+const uint8_t* CVideoSourceWnd::FetchFrameToRead() {
+    if (m_graph.FetchPicture())
+        ++m_frameSequence;
+    // The capture's last good picture is left alone until the next fetch.
+    const std::vector<uint8_t>& picture = m_graph.LastPicture();
+    if (picture.size() >= FramePixelBytes(m_depth))
+        return picture.data();
+    uint8_t* pixels = nullptr;
+    GetFrame(pixels, false); // still the black picture
+    std::fill_n(pixels, FramePixelBytes(m_depth), 0);
+    return pixels;
+}

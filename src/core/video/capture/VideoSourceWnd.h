@@ -32,6 +32,7 @@ public:
     // video input instead of watching a frozen picture.
     bool IsRunning() const override { return m_graph.IsAttached() && !m_graph.SourceEnded(); }
     int GetFrame(uint8_t*& pixels, bool fetch) override;
+    const uint8_t* FetchFrameToRead() override;
     int Depth() const override { return m_depth; }
     uint64_t FrameSequence() const override { return m_frameSequence; }
 

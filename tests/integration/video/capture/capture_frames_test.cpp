@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -225,6 +226,12 @@ TEST_F(CaptureFrames, AStalledCameraHandsOutTheLastCleanPictureAgain) {
     source->GetFrame(pixels, true);
     EXPECT_EQ(source->FrameBuffer(), clean);
     EXPECT_EQ(source->FrameSequence(), picture) << "the repeat keeps its number";
+    // A step that only reads the picture gets the same clean one, uncopied.
+    const uint8_t* read = source->FetchFrameToRead();
+    ASSERT_NE(read, nullptr);
+    EXPECT_TRUE(std::equal(read, read + FramePixelBytes(32), clean.begin() + kFrameHeaderSize));
+    EXPECT_NE(read, pixels);
+    EXPECT_EQ(source->FrameSequence(), picture);
 }
 
 } // namespace
