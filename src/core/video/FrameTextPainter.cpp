@@ -1,5 +1,6 @@
 #include "video/FrameTextPainter.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace {
@@ -115,14 +116,16 @@ void CFrameTextPainter::PutPixel(int x, int y, bool lighten) {
     const int index = (m_height - y - 1) * m_width + x;
     if (index < 0 || index >= m_pixelCount)
         return;
+    Paint(m_pixels + static_cast<size_t>(index) * m_bytesPerPixel, lighten);
+}
+
+inline void CFrameTextPainter::Paint(uint8_t* p, bool lighten) const {
     if (m_bytesPerPixel == 4) {
-        uint8_t* p = m_pixels + static_cast<size_t>(index) * 4;
         const uint8_t(*table)[256] = lighten ? m_lighten : m_darken;
         p[0] = table[0][p[0]];
         p[1] = table[1][p[1]];
         p[2] = table[2][p[2]];
     } else if (m_bytesPerPixel == 2) {
-        uint8_t* p = m_pixels + static_cast<size_t>(index) * 2;
         p[0] = p[1] = lighten ? 0xFF : 0x00;
     }
 }
@@ -141,18 +144,24 @@ void CFrameTextPainter::DrawText(int x, int y, const std::string& text) {
         const uint8_t* rows = Glyph(c);
         if (!rows)
             rows = kBlank;
+        // Each pixel of the 10 x 10 cell is painted once, row by row: the
+        // glyph's set bits lightened, its clear bits and the frame around it
+        // darkened. Rows and columns outside the frame are cut.
         const int X = m_x, Y = m_y;
-        for (int i = 1; i <= 8; ++i) {
-            PutPixel(X + i, Y, false);
-            PutPixel(X + i, Y + 9, false);
+        const int x0 = std::max(X, 0), x1 = std::min(X + 10, m_width);
+        for (int r = 0; r < 10 && m_pixels; ++r) {
+            const int y = Y + r;
+            if (y < 0 || y >= m_height || x0 >= x1)
+                continue;
+            const unsigned bits = r >= 1 && r <= 8 ? rows[r - 1] : 0u;
+            uint8_t* row =
+                m_pixels + static_cast<size_t>(m_height - 1 - y) * m_width * m_bytesPerPixel;
+            // Bit 8 - k of `lit` is glyph column k; the frame columns stay dark.
+            const unsigned lit = bits << 1;
+            for (int px = x0; px < x1; ++px)
+                Paint(row + static_cast<size_t>(px) * m_bytesPerPixel,
+                      ((lit >> (9 - (px - X))) & 1u) != 0);
         }
-        for (int i = 0; i <= 9; ++i) {
-            PutPixel(X, Y + i, false);
-            PutPixel(X + 9, Y + i, false);
-        }
-        for (int r = 0; r < 8; ++r)
-            for (int k = 0; k < 8; ++k)
-                PutPixel(X + 1 + k, Y + 1 + r, (rows[r] & (0x80 >> k)) != 0);
         m_x = X + 10;
     }
 }

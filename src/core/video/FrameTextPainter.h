@@ -26,6 +26,8 @@ public:
 
 private:
     void BuildTables();
+    // Lightens or darkens the pixel at p.
+    void Paint(uint8_t* p, bool lighten) const;
 
     uint8_t* m_pixels = nullptr;
     int m_width = 320;

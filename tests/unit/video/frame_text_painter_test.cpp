@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -122,4 +123,29 @@ TEST(FrameTextPainter, DrawsNothingOutsideTheFrameOrBeforeSetup) {
     p.DrawText(0, 100, std::string(33, '8'));
     EXPECT_EQ(f.Px(0, 99)[0], 128);
     EXPECT_EQ(f.Px(319, 100)[0], 0) << "the 32nd cell's right frame column";
+}
+
+TEST(FrameTextPainter, TextCutAtAnyEdgeMatchesTheCellPaintedPixelByPixel) {
+    struct Case {
+        int depth, x, y;
+    };
+    for (const Case& c : {Case{32, -13, -4}, Case{32, 297, 233}, Case{32, 150, 117},
+                          Case{16, -7, 236}, Case{16, 303, -6}}) {
+        SCOPED_TRACE(::testing::Message() << c.depth << " bits at " << c.x << "," << c.y);
+        Frame drawn(c.depth), expected(c.depth);
+        for (size_t i = 0; i < drawn.px.size(); ++i)
+            drawn.px[i] = expected.px[i] = static_cast<uint8_t>(i * 7);
+        const std::string text = "Oc9:";
+        CFrameTextPainter p, q;
+        p.Setup(drawn.px.data(), 320, 240, 30, 60, 90, c.depth);
+        p.DrawText(c.x, c.y, text);
+        // Each cell: the glyph's lit pixels lightened, the rest of its 10 x 10 darkened.
+        q.Setup(expected.px.data(), 320, 240, 30, 60, 90, c.depth);
+        for (size_t n = 0; n < text.size(); ++n)
+            for (int r = 0; r < 10; ++r)
+                for (int k = 0; k < 10; ++k)
+                    q.PutPixel(c.x + 10 * static_cast<int>(n) + k, c.y + r,
+                               r >= 1 && r <= 8 && k >= 1 && k <= 8 && Lit(text[n], k - 1, r - 1));
+        EXPECT_EQ(drawn.px, expected.px);
+    }
 }
