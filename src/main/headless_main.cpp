@@ -17,6 +17,7 @@
 #include "video/capture/CaptureGraph.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -28,10 +29,13 @@
 namespace {
 
 // Process-wide because a signal handler can reach nothing else.
-volatile std::sig_atomic_t g_stopSignal = 0;
+// Lock-free, so safe in the handler, and atomic, because the signal may land
+// on any of the program's threads while the main thread reads it.
+std::atomic<bool> g_stopSignal{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void OnStopSignal(int) {
-    g_stopSignal = 1;
+    g_stopSignal.store(true);
 }
 
 void Usage() {
@@ -117,7 +121,7 @@ int main(int argc, char** argv) {
 
     const int64_t started = clock.SteadyMs();
     for (;;) {
-        if (g_stopSignal || (runFor >= 0 && clock.SteadyMs() - started >= runFor * 1000))
+        if (g_stopSignal.load() || (runFor >= 0 && clock.SteadyMs() - started >= runFor * 1000))
             app.m_bCloseRequested = true;
         if (clock.SteadyMs() >= nextStatus) {
             updateStatus();

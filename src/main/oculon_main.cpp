@@ -15,6 +15,7 @@
 #include "program/Restart.h"
 
 #include <QApplication>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -23,10 +24,13 @@ namespace {
 
 // Process-wide because a signal handler can reach nothing else; the main
 // window's tick reads it.
-volatile std::sig_atomic_t g_stopSignal = 0;
+// Lock-free, so safe in the handler, and atomic, because the signal may land
+// on any of the program's threads while the main thread reads it.
+std::atomic<bool> g_stopSignal{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void OnStopSignal(int) {
-    g_stopSignal = 1;
+    g_stopSignal.store(true);
 }
 
 } // namespace

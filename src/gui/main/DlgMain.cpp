@@ -250,7 +250,7 @@ void DLG_Main::Tick() {
         m_tray->OnTimerTick();
         m_tray->SetDetectionOn(m_app.m_bMotionOn);
     }
-    if (m_stopFlag && *m_stopFlag)
+    if (m_stopFlag && m_stopFlag->load())
         m_app.m_bCloseRequested = true;
     // A program on its way out must not answer a new start (it may be its own restart).
     if (m_app.m_bCloseRequested && m_startSignal)

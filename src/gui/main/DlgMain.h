@@ -8,7 +8,7 @@
 #include "setup/SetupDialogHost.h"
 
 #include <array>
-#include <csignal>
+#include <atomic>
 #include <functional>
 
 class CAppObjects;
@@ -61,7 +61,7 @@ public:
 
     // A close asked for from outside (SIGTERM, SIGINT): each tick asks for the
     // close once `*flag` is set (a signal handler sets it).
-    void WatchStopFlag(const volatile std::sig_atomic_t* flag) { m_stopFlag = flag; }
+    void WatchStopFlag(const std::atomic<bool>* flag) { m_stopFlag = flag; }
 
     // What the setup button and the status panel's icons open (the modal setup
     // dialog by default), inside the controller's setup bracket.
@@ -112,7 +112,7 @@ private:
     CAppObjects& m_app;
     const IClock& m_clock;
     CAppSettings& m_settings;
-    const volatile std::sig_atomic_t* m_stopFlag = nullptr;
+    const std::atomic<bool>* m_stopFlag = nullptr;
     setup_dialog::OpenFn m_openSetup;
     QTimer m_timer;
     UrlOpener m_openUrl;
