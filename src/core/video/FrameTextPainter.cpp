@@ -149,9 +149,9 @@ void CFrameTextPainter::DrawText(int x, int y, const std::string& text) {
         // darkened. Rows and columns outside the frame are cut.
         const int X = m_x, Y = m_y;
         const int x0 = std::max(X, 0), x1 = std::min(X + 10, m_width);
-        for (int r = 0; r < 10 && m_pixels; ++r) {
+        for (int r = 0; r < 10 && m_pixels && x0 < x1; ++r) {
             const int y = Y + r;
-            if (y < 0 || y >= m_height || x0 >= x1)
+            if (y < 0 || y >= m_height)
                 continue;
             const unsigned bits = r >= 1 && r <= 8 ? rows[r - 1] : 0u;
             uint8_t* row =
