@@ -44,25 +44,32 @@ void CVideoSourceWnd::ChooseAndStartDevice() {
         AppMessageBox("VIDEO Run() FAILED!");
 }
 
+const std::vector<uint8_t>& CVideoSourceWnd::FetchPicture() {
+    if (m_graph.FetchPicture())
+        ++m_frameSequence;
+    return m_graph.LastPicture();
+}
+
+uint8_t* CVideoSourceWnd::BlackPicture() {
+    uint8_t* area = m_videoFrame.data() + kFrameHeaderSize;
+    std::fill_n(area, std::min(FramePixelBytes(m_depth), m_videoFrame.size() - kFrameHeaderSize),
+                0);
+    return area;
+}
+
 int CVideoSourceWnd::GetFrame(uint8_t*& pixels, bool fetch) {
     if (fetch) {
         // The frame buffer gets lines burnt into it after every fetch; a fetch
         // that times out (a stalled camera) or whose conversion failed must
         // hand out the last clean picture again, not the one already painted
         // on. The capture keeps that picture, so each step copies it once.
-        if (m_graph.FetchPicture())
-            ++m_frameSequence;
-        const std::vector<uint8_t>& picture = m_graph.LastPicture();
+        const std::vector<uint8_t>& picture = FetchPicture();
         const size_t bytes = std::min(picture.size(), m_videoFrame.size() - kFrameHeaderSize);
-        uint8_t* area = m_videoFrame.data() + kFrameHeaderSize;
         if (bytes > 0) {
             WriteFrameHeaders(m_videoFrame.data(), m_depth, static_cast<uint32_t>(bytes));
-            std::copy_n(picture.begin(), bytes, area);
+            std::copy_n(picture.begin(), bytes, m_videoFrame.data() + kFrameHeaderSize);
         } else {
-            // Still the black picture.
-            std::fill_n(area,
-                        std::min(FramePixelBytes(m_depth), m_videoFrame.size() - kFrameHeaderSize),
-                        0);
+            BlackPicture();
         }
     }
     pixels = m_videoFrame.data() + kFrameHeaderSize;
@@ -70,14 +77,7 @@ int CVideoSourceWnd::GetFrame(uint8_t*& pixels, bool fetch) {
 }
 
 const uint8_t* CVideoSourceWnd::FetchFrameToRead() {
-    if (m_graph.FetchPicture())
-        ++m_frameSequence;
     // The capture's last good picture is left alone until the next fetch.
-    const std::vector<uint8_t>& picture = m_graph.LastPicture();
-    if (picture.size() >= FramePixelBytes(m_depth))
-        return picture.data();
-    uint8_t* pixels = nullptr;
-    GetFrame(pixels, false); // still the black picture
-    std::fill_n(pixels, FramePixelBytes(m_depth), 0);
-    return pixels;
+    const std::vector<uint8_t>& picture = FetchPicture();
+    return picture.size() >= FramePixelBytes(m_depth) ? picture.data() : BlackPicture();
 }

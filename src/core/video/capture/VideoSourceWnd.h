@@ -41,6 +41,11 @@ public:
     CCaptureGraph& Graph() { return m_graph; }
 
 private:
+    // Waits for the next picture (counting it when new); the newest good one.
+    const std::vector<uint8_t>& FetchPicture();
+    // The frame buffer's pixel area blackened: the picture before the first.
+    uint8_t* BlackPicture();
+
     CAppSettings& m_settings;
     const int m_depth;
     int m_selectedDevice = -1;
