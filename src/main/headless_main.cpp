@@ -10,6 +10,7 @@
 #include "app/HomeFolder.h"
 #include "app/PrivateFiles.h"
 #include "program/AppObjects.h"
+#include "program/Housekeeping.h"
 #include "program/Restart.h"
 #include "video/Replay.h"
 #include "video/StatusText.h"
@@ -107,7 +108,8 @@ int main(int argc, char** argv) {
     // frame source opens the saved device, the controller re-arms at once.
     app.CreateSurveillance(clock);
 
-    // The status panel's 100 ms timer, printing each new text once.
+    // The status panel's 100 ms timer, printing each new text once; it runs
+    // at the steps' wake-ups like the rest of the housekeeping.
     CStatusText status;
     std::string shownStatus;
     int64_t nextStatus = clock.SteadyMs();
@@ -123,18 +125,17 @@ int main(int argc, char** argv) {
     for (;;) {
         if (g_stopSignal.load() || (runFor >= 0 && clock.SteadyMs() - started >= runFor * 1000))
             app.m_bCloseRequested = true;
-        if (clock.SteadyMs() >= nextStatus) {
+        const int64_t woke = clock.SteadyMs();
+        if (housekeeping::IsDue(woke, nextStatus)) {
             updateStatus();
-            nextStatus += 100;
-            if (nextStatus < clock.SteadyMs())
-                nextStatus = clock.SteadyMs() + 100;
+            nextStatus = woke + housekeeping::kPeriodMs;
         }
         if (app.MainTick(clock))
             break;
         // Sleep until the next work; at most 100 ms, so a stop signal (which
         // does not cut the sleep short) is seen soon enough.
         const int64_t now = clock.SteadyMs();
-        int64_t wake = std::min(app.NextTickDueMs(clock), nextStatus);
+        int64_t wake = app.NextTickDueMs(clock, nextStatus);
         if (runFor >= 0)
             wake = std::min(wake, started + static_cast<int64_t>(runFor * 1000));
         std::this_thread::sleep_for(

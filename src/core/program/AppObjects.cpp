@@ -1,4 +1,5 @@
 #include "program/AppObjects.h"
+#include "program/Housekeeping.h"
 
 #include <algorithm>
 
@@ -91,6 +92,9 @@ void CAppObjects::RequestClose(bool restartAfter) {
 }
 
 bool CAppObjects::MainTick(const IClock& clock) {
+    // The housekeeping is timed from the wake-up, not from the end of a step
+    // that may have written a movie frame, so it stays on the steps' grid.
+    const int64_t woke = clock.SteadyMs();
     if (m_pController)
         m_pController->KeepCountdownInRange();
     if (ModalOpen())
@@ -104,26 +108,24 @@ bool CAppObjects::MainTick(const IClock& clock) {
         m_pController->ApplyArmSchedule();
         m_pController->OnSurveillanceTick();
     }
-    NotifyTick(clock);
+    NotifyTick(woke);
     return false;
 }
 
-int64_t CAppObjects::NextTickDueMs(const IClock& clock) const {
+int64_t CAppObjects::NextTickDueMs(const IClock& clock, int64_t housekeepingDueMs) const {
     constexpr int64_t kPollMs = 5; // the close and the dialog bracket poll at the described rate
     const int64_t now = clock.SteadyMs();
     if (!m_pController || m_bCloseRequested || ModalOpen())
         return now + kPollMs;
-    int64_t due = m_pController->NextStepDueMs();
     if (m_pNotifier)
-        due = std::min(due, m_nextNotifyMs);
-    return std::max(now, due);
+        housekeepingDueMs = std::min(housekeepingDueMs, m_nextNotifyMs);
+    return std::max(now, housekeeping::NextWake(m_pController->NextStepDueMs(), housekeepingDueMs));
 }
 
-void CAppObjects::NotifyTick(const IClock& clock) {
-    const int64_t now = clock.SteadyMs();
-    if (!m_pNotifier || !m_pController || now < m_nextNotifyMs)
+void CAppObjects::NotifyTick(int64_t now) {
+    if (!m_pNotifier || !m_pController || !housekeeping::IsDue(now, m_nextNotifyMs))
         return;
-    m_nextNotifyMs = now + 100;
+    m_nextNotifyMs = now + housekeeping::kPeriodMs;
     // Commands from the broker reach the controller on this thread only.
     const int command = m_pNotifier->TakeArmCommand();
     if (command >= 0 && (command == 1) != m_bMotionOn)

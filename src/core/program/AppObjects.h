@@ -66,8 +66,10 @@ public:
     // carries out a requested close. True when the main window should end now.
     bool MainTick(const IClock& clock);
     // When MainTick next has work: the next step's deadline, or soon while a
-    // close or a dialog needs the tick's polling.
-    int64_t NextTickDueMs(const IClock& clock) const;
+    // close or a dialog needs the tick's polling. The notifier's tick and the
+    // caller's own housekeeping due at `housekeepingDueMs` wake it only when no
+    // step comes soon after them (see Housekeeping.h).
+    int64_t NextTickDueMs(const IClock& clock, int64_t housekeepingDueMs = INT64_MAX) const;
 
     // One tick of a requested close; true when the main window should end now.
     // Writes the settings and starts the program again when a restart was asked.
@@ -95,9 +97,9 @@ public:
     bool m_bRestartOnClose = false; // start the program again once it has closed
 
 private:
-    // Every 100 ms: the switch and the status text to the notifier, and its
-    // arm commands to the controller.
-    void NotifyTick(const IClock& clock);
+    // Every 100 ms or so: the switch and the status text to the notifier, and
+    // its arm commands to the controller. `now` is when the tick woke.
+    void NotifyTick(int64_t now);
 
     CDeferredClose m_close;
     std::unique_ptr<CStatusText> m_pNotifyStatus;

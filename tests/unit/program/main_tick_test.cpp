@@ -1,4 +1,5 @@
 #include "program/AppObjects.h"
+#include "program/Housekeeping.h"
 #include "video/StatusText.h"
 #include "video/SurveillanceController.h"
 
@@ -7,6 +8,8 @@
 #include "ManualClock.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -89,4 +92,48 @@ TEST(MainTick, ArmScheduleSwitchesOnlyAtItsEdgesAndTheButtonOverridesUntilTheNex
     EXPECT_FALSE(objects.m_bMotionOn);
     status.Update(c.StatusInputs(false));
     EXPECT_EQ(status.Text(), "motion detection is off");
+}
+
+// Ten seconds of the loop both programs run, over its timing rules alone:
+// steps on a grid of 1000 / fps ms, housekeeping every 100 ms or so, wake-ups
+// a little late as sleeps are. The
+// housekeeping wakes the loop only when the steps are too far apart, and
+// never runs much more often, or later, than its period.
+TEST(Housekeeping, RidesOnTheStepsWakeUpsAndStillRunsAboutEveryPeriod) {
+    struct Case {
+        int fps;
+        int wakes;      // in 10 s
+        int64_t maxGap; // between two housekeeping runs, ms, sleeps' lateness included
+    };
+    const Case cases[] = {{1, 90, 202},   {2, 80, 202},   {5, 50, 202},
+                          {10, 100, 102}, {20, 200, 102}, {30, 300, 112}};
+    for (const Case& c : cases) {
+        const int64_t stepUs = 1000000 / c.fps;
+        int64_t nextStepUs = 0;
+        int64_t housekeepingDue = 0;
+        int64_t lastRun = -1;
+        int64_t minGap = INT64_MAX;
+        int64_t maxGap = 0;
+        int wakes = 0;
+        for (int64_t now = 0; now < 10000;) {
+            ++wakes;
+            if (now * 1000 >= nextStepUs)
+                nextStepUs += stepUs;
+            if (housekeeping::IsDue(now, housekeepingDue)) {
+                if (lastRun >= 0) {
+                    minGap = std::min(minGap, now - lastRun);
+                    maxGap = std::max(maxGap, now - lastRun);
+                }
+                lastRun = now;
+                housekeepingDue = now + housekeeping::kPeriodMs;
+            }
+            // Sleeps overshoot: each wake-up lands 0, 1 or 2 ms late.
+            const int64_t wake =
+                housekeeping::NextWake((nextStepUs + 999) / 1000, housekeepingDue) + wakes % 3;
+            now = std::max(now + 1, wake);
+        }
+        EXPECT_EQ(wakes, c.wakes) << c.fps << " fps";
+        EXPECT_LE(maxGap, c.maxGap) << c.fps << " fps";
+        EXPECT_GE(minGap, housekeeping::kPeriodMs - housekeeping::kEarlyMs) << c.fps << " fps";
+    }
 }
