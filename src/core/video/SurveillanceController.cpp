@@ -39,7 +39,8 @@ void CSurveillanceController::OnSurveillanceTick() {
     const int64_t nowUs = now * 1000;
     if (nowUs >= m_nextStepUs) {
         const int64_t due = m_nextStepUs;
-        if (m_services.source && m_services.source->IsRunning()) {
+        const bool running = m_services.source && m_services.source->IsRunning();
+        if (running) {
             if (m_sourceLost)
                 OnSourceBack();
             Step(now);
@@ -52,6 +53,10 @@ void CSurveillanceController::OnSurveillanceTick() {
         m_nextStepUs = due + m_stepIntervalUs;
         if (nowUs - due > m_stepIntervalUs)
             m_nextStepUs = nowUs + m_stepIntervalUs;
+        // The next step's frame is asked for now, so that it is there when
+        // the step wakes instead of the step waiting for it.
+        if (running)
+            m_services.source->PrepareFrame(m_nextStepUs - m_clock.SteadyMs() * 1000);
     }
     m_busy = false;
 }

@@ -35,6 +35,7 @@ public:
     }
     int Depth() const override { return m_depth; }
     uint64_t FrameSequence() const override { return m_sequence; }
+    void PrepareFrame(int64_t inUs) override { m_preparedInUs = inUs; }
 
     // Fills the next frame (32 bits) with one grey level.
     void Fill(uint8_t level) { std::memset(m_next.data(), level, m_next.size()); }
@@ -51,6 +52,7 @@ public:
     uint64_t m_sequence = 0;
     int m_depth;
     int m_fetches = 0;
+    int64_t m_preparedInUs = -1; // the last PrepareFrame's lead
     std::vector<uint8_t> m_buffer;
     std::vector<uint8_t> m_next; // pixel area of the next frame
 };

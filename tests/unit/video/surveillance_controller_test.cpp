@@ -147,6 +147,23 @@ TEST_F(ControllerTest, OneMotionRecordsFromTheNextStepForTheHoldTime) {
     EXPECT_EQ(m_recorder.m_starts.size(), 1u);
 }
 
+TEST_F(ControllerTest, EachStepAsksAheadForTheFrameOfTheNextStep) {
+    auto& c = Make();
+    NextStep();
+    NextStep();
+    EXPECT_EQ(m_source.m_preparedInUs, 100000) << "watching at MOTION_FPS 10";
+    m_source.Block(20, 15, 255);
+    NextStep();
+    ASSERT_TRUE(c.Recording());
+    EXPECT_EQ(m_source.m_preparedInUs, 50000) << "recording at CAPTURE_FPS 20";
+    // A lost camera is not asked.
+    m_source.m_running = false;
+    m_source.m_preparedInUs = -1;
+    m_clock.Advance(200);
+    c.OnSurveillanceTick();
+    EXPECT_EQ(m_source.m_preparedInUs, -1);
+}
+
 TEST_F(ControllerTest, ContinuousMotionIsCutIntoMoviesOfMaximumLength) {
     m_settings->CAPTURE_MAX_S = 10;
     auto& c = Make();

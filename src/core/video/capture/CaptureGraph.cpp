@@ -117,6 +117,12 @@ bool CCaptureGraph::FetchPicture() {
     return AwaitFrame(frame) && !frame->empty();
 }
 
+void CCaptureGraph::PrepareFrame(std::chrono::microseconds in) {
+    if (m_stopped || !m_attached || m_sourceEnded.load(std::memory_order_acquire))
+        return;
+    m_handOff.Prepare(CFrameHandOff::Clock::now() + in);
+}
+
 size_t CCaptureGraph::FetchFrame(uint8_t* out, size_t capacity) {
     const std::vector<uint8_t>* frame = nullptr;
     if (!AwaitFrame(frame))
@@ -166,13 +172,15 @@ void CCaptureGraph::CaptureThread() {
         }
         if (m_input.IsPaced() && !WaitUntil(m_input.DueTime()))
             break;
-        // Packets nobody asked for cost this one flag test.
-        if (!m_handOff.Wanted() && !m_input.NeedsEveryPacket()) {
+        const auto now = CFrameHandOff::Clock::now();
+        NotePacketTime(now);
+        // Packets nobody asked for cost this one test.
+        if (!m_handOff.Wanted(now, m_packetInterval) && !m_input.NeedsEveryPacket()) {
             m_input.DropPacket();
             continue;
         }
         const AVFrame* picture = m_input.DecodePacket();
-        if (!picture || !m_handOff.Wanted())
+        if (!picture || !m_handOff.Wanted(now, m_packetInterval))
             continue;
         const uint32_t ticket = m_handOff.Take();
         if (ticket == 0)
@@ -180,6 +188,15 @@ void CCaptureGraph::CaptureThread() {
         m_converter.Convert(*picture, m_depth, m_handOff.WorkBuffer());
         m_handOff.Deliver(ticket);
     }
+}
+
+void CCaptureGraph::NotePacketTime(CFrameHandOff::Clock::time_point now) {
+    // A gap longer than a second is a stall or a reopening, not the rate.
+    const auto gap = now - m_lastPacket;
+    m_lastPacket = now;
+    if (gap <= std::chrono::seconds(0) || gap > std::chrono::seconds(1))
+        return;
+    m_packetInterval = m_packetInterval.count() == 0 ? gap : (3 * m_packetInterval + gap) / 4;
 }
 
 bool CCaptureGraph::Reconnect() {

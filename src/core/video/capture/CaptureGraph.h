@@ -64,6 +64,9 @@ public:
     // Waits like FetchFrame but copies nothing: true when a new picture was
     // converted. Either way LastPicture is then the newest good one.
     bool FetchPicture();
+    // After a fetch: the next one is due in `in`. The capture thread converts
+    // the last packet it expects before then, so that fetch need not wait.
+    void PrepareFrame(std::chrono::microseconds in);
     // The pixel area of the newest picture converted whole, until the next
     // fetch; kept through time-outs and failed conversions, empty before the first.
     const std::vector<uint8_t>& LastPicture() const { return m_handOff.LastGood(); }
@@ -87,6 +90,8 @@ private:
     bool Reconnect();
     // Waits until `due` or a stop; false on stop.
     bool WaitUntil(std::chrono::steady_clock::time_point due);
+    // Capture thread: keeps the mean time between packets up to date.
+    void NotePacketTime(CFrameHandOff::Clock::time_point now);
     void StopThread();
 
     const int m_depth;
@@ -106,6 +111,9 @@ private:
     CaptureDeviceInfo m_threadDevice; // the device it streams and looks for when lost
 
     CFrameHandOff m_handOff;
+    // Capture thread: when the last packet came, and the mean time between packets.
+    CFrameHandOff::Clock::time_point m_lastPacket;
+    CFrameHandOff::Clock::duration m_packetInterval{0};
     std::thread m_thread;
     std::atomic<bool> m_stopThread{false};
     std::atomic<bool> m_sourceEnded{false};

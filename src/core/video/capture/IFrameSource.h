@@ -19,6 +19,9 @@ public:
         GetFrame(pixels, true);
         return pixels;
     }
+    // After a fetch: the next fetch is due in `inUs` microseconds. A source
+    // that can may have its frame ready by then, so that fetch need not wait.
+    virtual void PrepareFrame(int64_t inUs) { (void)inUs; }
     // Working depth of the frame buffer: 32 or 16.
     virtual int Depth() const = 0;
     // Number of the picture in the frame buffer: it changes only when a fetch

@@ -2,6 +2,7 @@
 #include "video/capture/CaptureGraph.h"
 #include "video/capture/IFrameSource.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ public:
     bool IsRunning() const override { return m_graph.IsAttached() && !m_graph.SourceEnded(); }
     int GetFrame(uint8_t*& pixels, bool fetch) override;
     const uint8_t* FetchFrameToRead() override;
+    void PrepareFrame(int64_t inUs) override {
+        m_graph.PrepareFrame(std::chrono::microseconds(inUs));
+    }
     int Depth() const override { return m_depth; }
     uint64_t FrameSequence() const override { return m_frameSequence; }
 

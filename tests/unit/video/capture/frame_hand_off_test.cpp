@@ -105,3 +105,49 @@ TEST(FrameHandOff, ALateDeliveryNeverTouchesTheFetchedFrame) {
     capture.join();
     EXPECT_EQ(*third, std::vector<uint8_t>(16, 3));
 }
+
+TEST(FrameHandOff, AFrameAskedAheadIsTheLastPacketBeforeItsDueTime) {
+    using Clock = CFrameHandOff::Clock;
+    CFrameHandOff handOff;
+    const std::vector<uint8_t>* frame = nullptr;
+
+    // Packets 50 ms apart: only the last one before the due time is wanted;
+    // once delivered, the fetch takes it without waiting.
+    const auto due = Clock::now() + 1h;
+    handOff.Prepare(due);
+    const struct {
+        std::chrono::milliseconds before;
+        bool wanted;
+    } packets[] = {{120ms, false}, {60ms, false}, {40ms, true}, {0ms, true}, {-10ms, true}};
+    for (const auto& p : packets)
+        EXPECT_EQ(handOff.Wanted(due - p.before, 50ms), p.wanted) << p.before.count() << " ms";
+    const uint32_t ticket = handOff.Take();
+    ASSERT_NE(ticket, 0u);
+    handOff.WorkBuffer().assign(16, 7);
+    handOff.Deliver(ticket);
+    ASSERT_TRUE(handOff.Fetch(0ms, frame));
+    EXPECT_EQ(*frame, std::vector<uint8_t>(16, 7));
+    EXPECT_FALSE(handOff.Wanted());
+
+    // Fetched long after its due time (a dialog was up), the frame is too old:
+    // the fetch asks for a fresh one.
+    handOff.Prepare(Clock::now() - 1s);
+    handOff.WorkBuffer().assign(16, 8);
+    handOff.Deliver(handOff.Take());
+    EXPECT_FALSE(handOff.Fetch(1ms, frame));
+    EXPECT_EQ(handOff.LastGood(), std::vector<uint8_t>(16, 7));
+
+    // Not answered by the time it is fetched: the next packet answers it.
+    handOff.Prepare(Clock::now() + 1h);
+    EXPECT_FALSE(handOff.Wanted(Clock::now(), 50ms));
+    std::thread capture([&] {
+        while (!handOff.Wanted(Clock::now(), 50ms))
+            std::this_thread::yield();
+        const uint32_t next = handOff.Take();
+        handOff.WorkBuffer().assign(16, 9);
+        handOff.Deliver(next);
+    });
+    ASSERT_TRUE(handOff.Fetch(10s, frame));
+    capture.join();
+    EXPECT_EQ(*frame, std::vector<uint8_t>(16, 9));
+}
