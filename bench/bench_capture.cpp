@@ -91,6 +91,32 @@ void BM_FetchAndConvert(benchmark::State& state) {
 }
 BENCHMARK(BM_FetchAndConvert)->Arg(1)->Arg(0)->MeasureProcessCPUTime()->UseRealTime();
 
+// A step's fetch of a frame asked ahead, as the controller does: ask for the
+// frame due in 100 ms, sleep until then, fetch. The time is the fetch's wall
+// time alone, which for an unprepared fetch is the wait for the next frame.
+void BM_FetchAskedAhead(benchmark::State& state) {
+    CBenchCamera camera(true);
+    if (!camera.Ok()) {
+        state.SkipWithError("no ffmpeg tool or the clip did not open");
+        return;
+    }
+    const bool ahead = state.range(0) == 1;
+    uint8_t* pixels = nullptr;
+    camera.Source().GetFrame(pixels, true);
+    for (auto _ : state) {
+        if (ahead)
+            camera.Source().PrepareFrame(100000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const auto start = std::chrono::steady_clock::now();
+        camera.Source().GetFrame(pixels, true);
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        benchmark::DoNotOptimize(pixels);
+    }
+    state.SetLabel(ahead ? "asked ahead, mjpeg 640x480" : "asked at the deadline, mjpeg 640x480");
+}
+BENCHMARK(BM_FetchAskedAhead)->Arg(1)->Arg(0)->Iterations(30)->UseManualTime();
+
 // The capture thread alone for one second of a 30 frames-per-second camera
 // that nobody asks for frames: packets are read and dropped undecoded.
 void BM_IdleCaptureThread(benchmark::State& state) {
