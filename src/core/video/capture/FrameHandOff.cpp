@@ -8,12 +8,17 @@ int64_t Nanoseconds(CFrameHandOff::Clock::time_point t) {
 }
 } // namespace
 
-uint32_t CFrameHandOff::Request() {
+uint32_t CFrameHandOff::NextTicket() {
     if (++m_nextTicket == 0)
         m_nextTicket = 1;
-    m_dueNs.store(0, std::memory_order_relaxed);
-    m_request.store(m_nextTicket, std::memory_order_release);
     return m_nextTicket;
+}
+
+uint32_t CFrameHandOff::Request() {
+    const uint32_t ticket = NextTicket();
+    m_dueNs.store(0, std::memory_order_relaxed);
+    m_request.store(ticket, std::memory_order_release);
+    return ticket;
 }
 
 void CFrameHandOff::Withdraw(uint32_t ticket) {
@@ -24,9 +29,7 @@ void CFrameHandOff::Withdraw(uint32_t ticket) {
 void CFrameHandOff::Prepare(Clock::time_point due) {
     if (m_prepared != 0)
         Withdraw(m_prepared);
-    if (++m_nextTicket == 0)
-        m_nextTicket = 1;
-    m_prepared = m_nextTicket;
+    m_prepared = NextTicket();
     m_preparedDue = due;
     // The due time is in place before the ticket that it belongs to.
     m_dueNs.store(std::max<int64_t>(Nanoseconds(due), 1), std::memory_order_relaxed);

@@ -36,11 +36,10 @@ public:
     // through time-outs and failed conversions; empty before the first.
     const std::vector<uint8_t>& LastGood() const { return m_ready; }
 
-    // Capture side: is a frame asked for? One atomic load, for every packet.
-    bool Wanted() const { return m_request.load(std::memory_order_acquire) != 0; }
-    // Capture side: is a frame asked for from a packet that came at `now`,
-    // when the next one is expected `interval` later? A request asked ahead
-    // wants the last packet before its due time, any other the next packet.
+    // Capture side, for every packet (two atomic loads): is a frame asked for
+    // from a packet that came at `now`, when the next one is expected
+    // `interval` later? A request asked ahead wants the last packet before its
+    // due time, any other the next packet.
     bool Wanted(Clock::time_point now, Clock::duration interval) const;
     // Capture side: takes the pending request; its ticket, or 0 when none is pending.
     uint32_t Take();
@@ -52,6 +51,8 @@ public:
     void Deliver(uint32_t ticket);
 
 private:
+    // Fetching side: the next ticket, never 0.
+    uint32_t NextTicket();
     // Fetching side: posts a new request that any packet answers; its ticket.
     uint32_t Request();
     // Fetching side: withdraws `ticket` unless the capture side took it.

@@ -10,10 +10,15 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// Would the capture side answer a packet that comes now?
+bool Asked(const CFrameHandOff& handOff) {
+    return handOff.Wanted(CFrameHandOff::Clock::now(), {});
+}
+
 // Plays the capture thread: answers requests with frames of one repeated byte
 // (a failed conversion: an empty frame).
 void Answer(CFrameHandOff& handOff, uint8_t value, bool failed = false) {
-    while (!handOff.Wanted())
+    while (!Asked(handOff))
         std::this_thread::yield();
     const uint32_t ticket = handOff.Take();
     handOff.WorkBuffer().assign(failed ? 0 : 16, value);
@@ -24,13 +29,13 @@ void Answer(CFrameHandOff& handOff, uint8_t value, bool failed = false) {
 
 TEST(FrameHandOff, NothingIsWantedOrTakenWithoutARequest) {
     CFrameHandOff handOff;
-    EXPECT_FALSE(handOff.Wanted());
+    EXPECT_FALSE(Asked(handOff));
     EXPECT_EQ(handOff.Take(), 0u);
     const std::vector<uint8_t>* frame = nullptr;
     // A fetch nobody answers gives up and withdraws its request.
     EXPECT_FALSE(handOff.Fetch(1ms, frame));
     EXPECT_EQ(frame, nullptr);
-    EXPECT_FALSE(handOff.Wanted());
+    EXPECT_FALSE(Asked(handOff));
     EXPECT_EQ(handOff.Take(), 0u);
 }
 
@@ -44,7 +49,7 @@ TEST(FrameHandOff, EachRequestIsAnsweredWithItsOwnFrame) {
         ASSERT_TRUE(ok);
         EXPECT_EQ(*frame, std::vector<uint8_t>(16, value));
         // Taken once: the flag is clear again.
-        EXPECT_FALSE(handOff.Wanted());
+        EXPECT_FALSE(Asked(handOff));
     }
 }
 
@@ -84,7 +89,7 @@ TEST(FrameHandOff, ALateDeliveryNeverTouchesTheFetchedFrame) {
     // fetch has given up.
     std::atomic<bool> gaveUp{false};
     std::thread late([&] {
-        while (!handOff.Wanted())
+        while (!Asked(handOff))
             std::this_thread::yield();
         const uint32_t ticket = handOff.Take();
         while (!gaveUp)
@@ -127,7 +132,7 @@ TEST(FrameHandOff, AFrameAskedAheadIsTheLastPacketBeforeItsDueTime) {
     handOff.Deliver(ticket);
     ASSERT_TRUE(handOff.Fetch(0ms, frame));
     EXPECT_EQ(*frame, std::vector<uint8_t>(16, 7));
-    EXPECT_FALSE(handOff.Wanted());
+    EXPECT_FALSE(Asked(handOff));
 
     // Fetched long after its due time (a dialog was up), the frame is too old:
     // the fetch asks for a fresh one.
