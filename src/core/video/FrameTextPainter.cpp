@@ -75,8 +75,9 @@ const uint8_t* CFrameTextPainter::Glyph(char c) {
 }
 
 void CFrameTextPainter::Setup(uint8_t* pixels, int width, int height, int redPercent,
-                              int greenPercent, int bluePercent, int depth) {
+                              int greenPercent, int bluePercent, int depth, bool topDown) {
     m_pixels = pixels;
+    m_topDown = topDown;
     m_width = width;
     m_height = height;
     m_pixelCount = width * height;
@@ -100,10 +101,11 @@ void CFrameTextPainter::BuildTables() {
     }
 }
 
-void CFrameTextPainter::Retarget(uint8_t* pixels, int depth) {
+void CFrameTextPainter::Retarget(uint8_t* pixels, int depth, bool topDown) {
     if (!m_pixels)
         return;
     m_pixels = pixels;
+    m_topDown = topDown;
     m_bytesPerPixel = depth / 8;
 }
 
@@ -113,10 +115,15 @@ void CFrameTextPainter::PutPixel(int x, int y, bool lighten) {
     // A line longer than the frame is cut rather than spilling into the row above.
     if (x < 0 || x >= m_width)
         return;
-    const int index = (m_height - y - 1) * m_width + x;
+    const int index = (m_topDown ? y : m_height - y - 1) * m_width + x;
     if (index < 0 || index >= m_pixelCount)
         return;
     Paint(m_pixels + static_cast<size_t>(index) * m_bytesPerPixel, lighten);
+}
+
+uint8_t* CFrameTextPainter::Row(int y) const {
+    const int row = m_topDown ? y : m_height - 1 - y;
+    return m_pixels + static_cast<size_t>(row) * m_width * m_bytesPerPixel;
 }
 
 inline void CFrameTextPainter::Paint(uint8_t* p, bool lighten) const {
@@ -154,8 +161,7 @@ void CFrameTextPainter::DrawText(int x, int y, const std::string& text) {
             if (y < 0 || y >= m_height)
                 continue;
             const unsigned bits = r >= 1 && r <= 8 ? rows[r - 1] : 0u;
-            uint8_t* row =
-                m_pixels + static_cast<size_t>(m_height - 1 - y) * m_width * m_bytesPerPixel;
+            uint8_t* row = Row(y);
             // Bit 8 - k of `lit` is glyph column k; the frame columns stay dark.
             const unsigned lit = bits << 1;
             for (int px = x0; px < x1; ++px)

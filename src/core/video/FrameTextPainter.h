@@ -7,12 +7,13 @@
 // cell darkened by the set percentages (16-bit pixels go pure white or black).
 class CFrameTextPainter {
 public:
-    // `pixels` is the bottom-up pixel area; `depth` 32 or 16 (others draw nothing).
+    // `pixels` is the bottom-up pixel area, or with `topDown` a picture whose
+    // first row is the top one; `depth` 32 or 16 (others draw nothing).
     void Setup(uint8_t* pixels, int width, int height, int redPercent, int greenPercent,
-               int bluePercent, int depth);
+               int bluePercent, int depth, bool topDown = false);
     // Points the painter at a (possibly moved) frame buffer while keeping its
     // strengths; does nothing before the first Setup.
-    void Retarget(uint8_t* pixels, int depth);
+    void Retarget(uint8_t* pixels, int depth, bool topDown = false);
     // Draws `text` with the first cell's top-left corner at (x, y), y downward;
     // a carriage return starts a new line 10 pixels lower.
     void DrawText(int x, int y, const std::string& text);
@@ -28,6 +29,8 @@ private:
     void BuildTables();
     // Lightens or darkens the pixel at p.
     void Paint(uint8_t* p, bool lighten) const;
+    // Start of the row y pixels below the top.
+    uint8_t* Row(int y) const;
 
     uint8_t* m_pixels = nullptr;
     int m_width = 320;
@@ -37,6 +40,7 @@ private:
     int m_green = 0;
     int m_blue = 0;
     int m_bytesPerPixel = 4;
+    bool m_topDown = false;
     int m_startX = 0;
     int m_x = 0;
     int m_y = 0;

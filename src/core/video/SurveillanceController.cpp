@@ -109,28 +109,40 @@ void CSurveillanceController::Step(int64_t now) {
     // only read by the detector, and its lines and image are not made.
     const bool imageWanted = m_repaint || m_recording || m_previousRecording ||
                              (m_services.recorder && m_services.recorder->WantsWatchFrames());
-    m_frameBuffer = nullptr;
-    if (imageWanted)
-        m_services.source->GetFrame(m_frameBuffer, true);
-    m_pixels = imageWanted ? m_frameBuffer : m_services.source->FetchFrameToRead();
+    // The frame buffer holds the working depth of the capture.
+    m_depth = m_services.source->Depth() == 16 ? 16 : 32;
+    // At 32 bits the lines are burnt into the image as it is made from the
+    // capture's picture, read where it lies: one pass over the frame, not a
+    // copy and then the image. A 16-bit frame takes them in its own format, in
+    // its copy, before its image is made.
+    const bool copyFrame = imageWanted && m_depth == 16;
+    uint8_t* frameCopy = nullptr;
+    if (copyFrame)
+        m_services.source->GetFrame(frameCopy, true);
+    m_pixels = copyFrame ? frameCopy : m_services.source->FetchFrameToRead();
     if (!m_pixels)
         return;
     m_frameSequence = m_services.source->FrameSequence();
-    // The frame buffer holds the working depth of the capture.
-    const int depth = m_services.source->Depth();
-    m_depth = depth == 16 ? 16 : 32;
 
     DetectMotion();
 
+    m_linesTarget = nullptr;
+    m_linesTopDown = false;
+    if (copyFrame) {
+        m_linesTarget = frameCopy;
+    } else if (imageWanted && BuildImage()) {
+        m_linesTarget = m_image.bgrx.data();
+        m_linesTopDown = true;
+    }
     StampTime();
-    if (CFrameTextPainter* painter = m_services.painter; painter && m_frameBuffer) {
+    if (CFrameTextPainter* painter = m_services.painter; painter && m_linesTarget) {
         // The title uses the painter as last set up, but always on this frame.
-        painter->Retarget(m_frameBuffer, m_depth);
+        painter->Retarget(m_linesTarget, m_depth, m_linesTopDown);
         painter->DrawText(0, 0, m_settings.VIDEO_OVE);
     }
-    if (imageWanted)
+    if (copyFrame)
         BuildImage();
-    else
+    else if (!imageWanted)
         m_image.bgrx.clear(); // no stale picture stands for this step's
     if (m_repaint)
         m_repaint();
@@ -192,22 +204,23 @@ void CSurveillanceController::StampTime() {
                   kMonths[month - 1], t.year % 100, t.hour, t.minute, t.second, t.centisecond);
     m_stampText = stamp;
     const int opacity = m_settings.VIDEO_OPA;
-    if (opacity > 0 && m_services.painter && m_frameBuffer) {
-        m_services.painter->Setup(m_frameBuffer, kFrameWidth, kFrameHeight, opacity, opacity,
-                                  opacity, m_depth);
+    if (opacity > 0 && m_services.painter && m_linesTarget) {
+        m_services.painter->Setup(m_linesTarget, kFrameWidth, kFrameHeight, opacity, opacity,
+                                  opacity, m_depth, m_linesTopDown);
         m_services.painter->DrawText(0, 230, std::string(kWatermark) + m_stampText);
     }
 }
 
-void CSurveillanceController::BuildImage() {
+bool CSurveillanceController::BuildImage() {
     if (frame_imaging::FrameToImage(m_pixels, m_depth, m_image)) {
         m_imageFailed = false;
-        return;
+        return true;
     }
     // Said once per failing stretch rather than at every step.
     if (!m_imageFailed)
         AppMessageBox("Failed on Bitmap::FromBITMAPINFO");
     m_imageFailed = true;
+    return false;
 }
 
 CStatusInputs CSurveillanceController::StatusInputs(bool closeRequested) const {

@@ -135,7 +135,7 @@ private:
     bool SaveStill(int n);
 
     void Step(int64_t now);
-    void BuildImage();
+    bool BuildImage();
     void EndCapture();
     void EndCaptureInProgress(); // EndCapture when a capture is in progress
     void OnSourceLost();
@@ -170,7 +170,8 @@ private:
 
     CMotionDetector m_detector;
     CStillWriter m_stills;
-    uint8_t* m_frameBuffer = nullptr;  // the source's frame buffer, when lines are burnt in
+    uint8_t* m_linesTarget = nullptr;  // where this step's lines are burnt in; null = nowhere
+    bool m_linesTopDown = false;       // ... the image (top row first), not the frame buffer
     const uint8_t* m_pixels = nullptr; // pixel area of the frame fetched last
     uint64_t m_frameSequence = 0;      // the source's number for that frame
     bool m_imageFailed = false;

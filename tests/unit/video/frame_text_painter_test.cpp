@@ -128,19 +128,22 @@ TEST(FrameTextPainter, DrawsNothingOutsideTheFrameOrBeforeSetup) {
 TEST(FrameTextPainter, TextCutAtAnyEdgeMatchesTheCellPaintedPixelByPixel) {
     struct Case {
         int depth, x, y;
+        bool topDown = false; // an image's rows rather than a frame buffer's
     };
-    for (const Case& c : {Case{32, -13, -4}, Case{32, 297, 233}, Case{32, 150, 117},
-                          Case{16, -7, 236}, Case{16, 303, -6}}) {
-        SCOPED_TRACE(::testing::Message() << c.depth << " bits at " << c.x << "," << c.y);
+    for (const Case& c :
+         {Case{32, -13, -4}, Case{32, 297, 233}, Case{32, 150, 117}, Case{16, -7, 236},
+          Case{16, 303, -6}, Case{32, -13, -4, true}, Case{32, 297, 233, true}}) {
+        SCOPED_TRACE(::testing::Message() << c.depth << " bits at " << c.x << "," << c.y
+                                          << (c.topDown ? ", top-down" : ""));
         Frame drawn(c.depth), expected(c.depth);
         for (size_t i = 0; i < drawn.px.size(); ++i)
             drawn.px[i] = expected.px[i] = static_cast<uint8_t>(i * 7);
         const std::string text = "Oc9:";
         CFrameTextPainter p, q;
-        p.Setup(drawn.px.data(), 320, 240, 30, 60, 90, c.depth);
+        p.Setup(drawn.px.data(), 320, 240, 30, 60, 90, c.depth, c.topDown);
         p.DrawText(c.x, c.y, text);
         // Each cell: the glyph's lit pixels lightened, the rest of its 10 x 10 darkened.
-        q.Setup(expected.px.data(), 320, 240, 30, 60, 90, c.depth);
+        q.Setup(expected.px.data(), 320, 240, 30, 60, 90, c.depth, c.topDown);
         for (size_t n = 0; n < text.size(); ++n)
             for (int r = 0; r < 10; ++r)
                 for (int k = 0; k < 10; ++k)
