@@ -83,9 +83,10 @@ uint32_t CWavePlayer::OpenDevice() {
     want.freq = 44100;
     want.format = AUDIO_S16SYS;
     want.channels = 1;
-    // 46 ms a period: the ring holds 250 ms, so SDL's thread need not wake
-    // more often than this to keep it playing.
-    want.samples = 2048;
+    // 93 ms a period: the ring holds 250 ms, so SDL's thread need not wake
+    // more often than this to keep it playing, and a siren starts at most one
+    // period late.
+    want.samples = 4096;
     want.callback = &CWavePlayer::AudioCallback;
     want.userdata = this;
     SDL_AudioSpec have{};
@@ -213,10 +214,11 @@ void CWavePlayer::WorkerLoop() {
         // Started only now that the ring is full, so the first callback plays sound.
         if (SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_PAUSED)
             SDL_PauseAudioDevice(m_device, 0);
-        // The callback wakes the worker as it hands a buffer back; the timeout
-        // only covers a wake-up that came between the check and the wait (the
-        // ring holds 250 ms, so a late refill is never heard).
-        m_wake.wait_for(lock, std::chrono::milliseconds(50));
+        // The callback wakes the worker once per period in which it handed a
+        // buffer back; the timeout only covers a wake-up that came between the
+        // check and the wait (the ring holds 250 ms and the next period's
+        // wake-up comes 93 ms later, so a late refill is never heard).
+        m_wake.wait_for(lock, std::chrono::milliseconds(100));
     }
     if (m_device != 0)
         closeDevice();
@@ -228,11 +230,12 @@ void CWavePlayer::AudioCallback(void* self, uint8_t* stream, int len) {
 
 void CWavePlayer::Play(uint8_t* stream, int len) {
     size_t left = static_cast<size_t>(len);
+    bool handedBack = false;
     while (left > 0) {
         if (m_queued.load(std::memory_order_acquire) == 0) {
             // The worker fell behind: play silence rather than stale samples.
             std::memset(stream, 0, left);
-            return;
+            break;
         }
         const auto* bytes = reinterpret_cast<const uint8_t*>(m_buffers[m_playBuffer].data());
         const size_t n = std::min(left, kBufferBytes - m_playOffset);
@@ -244,7 +247,10 @@ void CWavePlayer::Play(uint8_t* stream, int len) {
             m_playOffset = 0;
             m_playBuffer = (m_playBuffer + 1) % kBufferCount;
             m_queued.fetch_sub(1, std::memory_order_release);
-            m_wake.notify_one();
+            handedBack = true;
         }
     }
+    // One wake-up per period, however many buffers it finished.
+    if (handedBack)
+        m_wake.notify_one();
 }
