@@ -1,11 +1,13 @@
 // Cost of recording: one movie frame (colour conversion, encode, mux) as WMV
 // and as MP4, the same MP4 frames through the ffmpeg command line for
-// comparison, a pre-roll frame, and one 50 ms alert-sound buffer.
+// comparison, the colour conversion alone, a pre-roll frame, and one 50 ms
+// alert-sound buffer.
 #include "frame/FrameImage.h"
 #include "record/AlertSynth.h"
 #include "record/Mp4Writer.h"
 #include "record/PreRollRing.h"
 #include "record/WmvWriter.h"
+#include "record/YuvFrame.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -120,6 +122,19 @@ void BM_Mp4FrameFfmpegCli(benchmark::State& state) {
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_Mp4FrameFfmpegCli)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// BGRX to YUV 4:2:0 of one frame, as every writer and the pre-roll do it.
+void BM_YuvConvert(benchmark::State& state) {
+    const std::vector<CFrameImage> frames = Scene(4);
+    CYuvConverter converter;
+    CYuvFrame out;
+    size_t k = 0;
+    for (auto _ : state) {
+        converter.Convert(frames[k++ % frames.size()], out);
+        benchmark::DoNotOptimize(out.planes.data());
+    }
+}
+BENCHMARK(BM_YuvConvert)->Unit(benchmark::kMicrosecond);
 
 // A watched frame kept for the pre-roll (conversion into the ring); the ring
 // is filled to its largest setting, whose memory is reported.

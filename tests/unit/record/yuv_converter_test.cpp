@@ -27,6 +27,45 @@ CFrameImage Picture(int width, int height, auto colour) {
     return image;
 }
 
+TEST(YuvConverter, EverySampleOfNoiseFollowsTheFormula) {
+    // Noise, so that a sample computed from the wrong pixels or stored in the
+    // wrong place is far off; widths that end in each vector step size.
+    for (const int w : {320, 312, 56}) {
+        SCOPED_TRACE(::testing::Message() << w << " wide");
+        std::srand(11);
+        const CFrameImage image = Picture(w, 4, [](int, int, uint8_t* p) {
+            for (int c = 0; c < 3; ++c)
+                p[c] = static_cast<uint8_t>(std::rand() & 0xFF);
+        });
+        CYuvFrame out;
+        ASSERT_TRUE(CYuvConverter().Convert(image, out));
+        auto at = [&](int x, int y, int c) {
+            return static_cast<double>(image.bgrx[(static_cast<size_t>(y) * w + x) * 4 + c]);
+        };
+        int far = 0;
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < w; ++x) {
+                const double luma =
+                    16 +
+                    (65.481 * at(x, y, 2) + 128.553 * at(x, y, 1) + 24.966 * at(x, y, 0)) / 255;
+                far += std::abs(out.Y()[y * w + x] - luma) > 1;
+            }
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < w / 2; ++x) {
+                double mean[3] = {};
+                for (int c = 0; c < 3; ++c)
+                    mean[c] = (at(2 * x, 2 * y, c) + at(2 * x + 1, 2 * y, c) +
+                               at(2 * x, 2 * y + 1, c) + at(2 * x + 1, 2 * y + 1, c)) /
+                              4;
+                const double u = 128 + (-37.797 * mean[2] - 74.203 * mean[1] + 112 * mean[0]) / 255;
+                const double v = 128 + (112 * mean[2] - 93.786 * mean[1] - 18.214 * mean[0]) / 255;
+                far += std::abs(out.U()[y * w / 2 + x] - u) > 1;
+                far += std::abs(out.V()[y * w / 2 + x] - v) > 1;
+            }
+        EXPECT_EQ(far, 0);
+    }
+}
+
 TEST(YuvConverter, KnownColoursGiveStudioRangeValues) {
     struct Case {
         uint8_t b, g, r;
@@ -41,7 +80,7 @@ TEST(YuvConverter, KnownColoursGiveStudioRangeValues) {
     };
     CYuvConverter converter;
     for (const Case& c : cases) {
-        // 36 wide: 32 pixels in 16-wide vector steps, the rest one by one.
+        // 36 wide: 32 pixels in vector steps, the rest one by one.
         const CFrameImage image = Picture(36, 2, [&](int, int, uint8_t* p) {
             p[0] = c.b;
             p[1] = c.g;
