@@ -101,14 +101,21 @@ INI
 
 # The median line of several runs, by CPU time.
 median() { sort -n | awk '{ a[NR] = $0 } END { print a[int((NR + 1) / 2)] }'; }
-repeat() { for ((i = 0; i < runs; i++)); do "$@"; done | median; }
 
 printf '| Case | motion CPU | oculon-headless CPU | ratio | motion peak RSS | oculon peak RSS |\n'
 printf '|---|---|---|---|---|---|\n'
 row() { # label clip movie_format
-  local m o
-  m=$(repeat run_motion "$2")
-  o=$(repeat run_oculon "$2" "$3")
+  local m o i
+  # The two programs take turns, so a change in the machine's other load
+  # weighs on both alike.
+  : > "$work/m.txt"
+  : > "$work/o.txt"
+  for ((i = 0; i < runs; i++)); do
+    run_motion "$2" >> "$work/m.txt"
+    run_oculon "$2" "$3" >> "$work/o.txt"
+  done
+  m=$(median < "$work/m.txt")
+  o=$(median < "$work/o.txt")
   awk -v label="$1" -v m="$m" -v o="$o" -v load="$(cut -d' ' -f1 /proc/loadavg)" 'BEGIN {
     split(m, a, " "); split(o, b, " ")
     printf "| %s | %.2f s | %.2f s | %.2f | %.1f MB | %.1f MB |\n", label, a[1], b[1],
