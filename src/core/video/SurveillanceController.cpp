@@ -126,18 +126,15 @@ void CSurveillanceController::Step(int64_t now) {
 
     DetectMotion();
 
-    m_linesTarget = nullptr;
-    m_linesTopDown = false;
-    if (copyFrame) {
-        m_linesTarget = frameCopy;
-    } else if (imageWanted && BuildImage()) {
-        m_linesTarget = m_image.bgrx.data();
-        m_linesTopDown = true;
-    }
-    StampTime();
-    if (CFrameTextPainter* painter = m_services.painter; painter && m_linesTarget) {
+    // Where the lines go: the 16-bit copy, the image (top row first), or nowhere.
+    uint8_t* linesTarget = copyFrame ? frameCopy : nullptr;
+    const bool linesTopDown = !copyFrame && imageWanted && BuildImage();
+    if (linesTopDown)
+        linesTarget = m_image.bgrx.data();
+    StampTime(linesTarget, linesTopDown);
+    if (CFrameTextPainter* painter = m_services.painter; painter && linesTarget) {
         // The title uses the painter as last set up, but always on this frame.
-        painter->Retarget(m_linesTarget, m_depth, m_linesTopDown);
+        painter->Retarget(linesTarget, m_depth, linesTopDown);
         painter->DrawText(0, 0, m_settings.VIDEO_OVE);
     }
     if (copyFrame)
@@ -196,7 +193,7 @@ void CSurveillanceController::DetectMotion() {
     m_motion = m_passMotion && (m_recording || m_motionRun >= m_settings.DETECT_MIN_PASSES);
 }
 
-void CSurveillanceController::StampTime() {
+void CSurveillanceController::StampTime(uint8_t* linesTarget, bool topDown) {
     const CLocalTime t = m_clock.Local();
     const int month = t.month >= 1 && t.month <= 12 ? t.month : 1;
     char stamp[64];
@@ -204,9 +201,9 @@ void CSurveillanceController::StampTime() {
                   kMonths[month - 1], t.year % 100, t.hour, t.minute, t.second, t.centisecond);
     m_stampText = stamp;
     const int opacity = m_settings.VIDEO_OPA;
-    if (opacity > 0 && m_services.painter && m_linesTarget) {
-        m_services.painter->Setup(m_linesTarget, kFrameWidth, kFrameHeight, opacity, opacity,
-                                  opacity, m_depth, m_linesTopDown);
+    if (opacity > 0 && m_services.painter && linesTarget) {
+        m_services.painter->Setup(linesTarget, kFrameWidth, kFrameHeight, opacity, opacity, opacity,
+                                  m_depth, topDown);
         m_services.painter->DrawText(0, 230, std::string(kWatermark) + m_stampText);
     }
 }

@@ -125,9 +125,9 @@ private:
 
     // A detector pass over the frame fetched last, at its depth m_depth.
     void DetectMotion();
-    // Sets m_stampText, and burns it in at the bottom of the frame buffer when
-    // this step has one.
-    void StampTime();
+    // Sets m_stampText, and burns it in at the bottom of `linesTarget` (the
+    // frame buffer, or with `topDown` the image) when this step has one.
+    void StampTime(uint8_t* linesTarget, bool topDown);
     // Starts and stops movies and feeds the recorded frame; called by the step.
     void RecordStep();
     // Writes m_image as still n of the current movie when it is wanted; true
@@ -170,8 +170,6 @@ private:
 
     CMotionDetector m_detector;
     CStillWriter m_stills;
-    uint8_t* m_linesTarget = nullptr;  // where this step's lines are burnt in; null = nowhere
-    bool m_linesTopDown = false;       // ... the image (top row first), not the frame buffer
     const uint8_t* m_pixels = nullptr; // pixel area of the frame fetched last
     uint64_t m_frameSequence = 0;      // the source's number for that frame
     bool m_imageFailed = false;
