@@ -27,6 +27,21 @@ TEST(HeadlessFirstRun, RejectsUnknownArguments) {
     EXPECT_NE(std::system(OCULON_HEADLESS_EXE " --run-for abc 2>/dev/null"), 0);
 }
 
+// libhwy, which FFmpeg's codec library loads, would calibrate a benchmark
+// timer before main at every start; only the loader can say whether the
+// program's own definition took the call (it prints its bindings on request).
+TEST(HeadlessFirstRun, TakesLibhwysTimerCalibrationOver) {
+    const CommandResult run = RunCommand("LD_DEBUG=bindings " OCULON_HEADLESS_EXE " --bogus 2>&1");
+    const std::string symbol = "_ZN3hwy8platform15TimerResolutionEv'";
+    const size_t at = run.output.find(symbol);
+    if (run.output.find("libhwy") == std::string::npos)
+        GTEST_SKIP() << "this FFmpeg does not load libhwy";
+    ASSERT_NE(at, std::string::npos) << "libhwy is loaded but its timer call is bound nowhere";
+    const size_t lineStart = run.output.rfind('\n', at) + 1;
+    const std::string line = run.output.substr(lineStart, at - lineStart);
+    EXPECT_NE(line.find("to " OCULON_HEADLESS_EXE " [0]"), std::string::npos) << line;
+}
+
 TEST(HeadlessFirstRun, SigtermEndsTheRunAndWritesTheSettings) {
     CTempDir home;
     WriteFileBytes(home.File("devices.txt"), "# none\n");
