@@ -28,11 +28,14 @@ trap 'rm -rf "$work"' EXIT
 # Says "status:" at once, as the real program does once it watches: both are
 # timed from launch to that line, so the exit's unloading is left out of both.
 printf '#include <stdio.h>\nint main(void) { puts("status:"); fflush(stdout); return 0; }\n' > "$work/nop.c"
+# Both take over libhwy's timer calibration as the programs do, so that only
+# the loading is timed.
+hwy=(-x c++ src/main/HwyTimerResolution.cpp)
 # shellcheck disable=SC2046
-cc "$work/nop.c" -o "$work/nop-ffmpeg" -Wl,--no-as-needed \
+c++ -x c "$work/nop.c" "${hwy[@]}" -o "$work/nop-ffmpeg" -Wl,--no-as-needed \
   $(pkg-config --libs libavformat libavcodec libswscale libavutil libturbojpeg)
 mapfile -t needed < <(readelf -d "$headless" | sed -n 's/.*NEEDED.*\[\(.*\)\]/\1/p')
-cc "$work/nop.c" -o "$work/nop-all" -Wl,--no-as-needed "${needed[@]/#/-l:}"
+c++ -x c "$work/nop.c" "${hwy[@]}" -o "$work/nop-all" -Wl,--no-as-needed "${needed[@]/#/-l:}"
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
