@@ -32,10 +32,9 @@ TEST(HeadlessFirstRun, RejectsUnknownArguments) {
 // program's own definition took the call (it prints its bindings on request).
 TEST(HeadlessFirstRun, TakesLibhwysTimerCalibrationOver) {
     const CommandResult run = RunCommand("LD_DEBUG=bindings " OCULON_HEADLESS_EXE " --bogus 2>&1");
-    const std::string symbol = "_ZN3hwy8platform15TimerResolutionEv'";
-    const size_t at = run.output.find(symbol);
     if (run.output.find("libhwy") == std::string::npos)
         GTEST_SKIP() << "this FFmpeg does not load libhwy";
+    const size_t at = run.output.find("_ZN3hwy8platform15TimerResolutionEv'");
     ASSERT_NE(at, std::string::npos) << "libhwy is loaded but its timer call is bound nowhere";
     const size_t lineStart = run.output.rfind('\n', at) + 1;
     const std::string line = run.output.substr(lineStart, at - lineStart);
