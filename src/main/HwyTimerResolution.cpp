@@ -10,7 +10,6 @@ namespace hwy::platform {
 
 // Nothing in this process benchmarks with libhwy; a typical resolution in
 // timer ticks keeps the value sensible should anything ever read it.
-uint64_t TimerResolution();
 uint64_t TimerResolution() {
     return 64;
 }

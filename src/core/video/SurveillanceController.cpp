@@ -126,15 +126,13 @@ void CSurveillanceController::Step(int64_t now) {
 
     DetectMotion();
 
-    // Where the lines go: the 16-bit copy, the image (top row first), or nowhere.
-    uint8_t* linesTarget = copyFrame ? frameCopy : nullptr;
-    const bool linesTopDown = !copyFrame && imageWanted && BuildImage();
-    if (linesTopDown)
-        linesTarget = m_image.bgrx.data();
-    StampTime(linesTarget, linesTopDown);
+    // Where the lines go: the 16-bit copy, the 32-bit image (top row first), or nowhere.
+    const bool imageMade = !copyFrame && imageWanted && BuildImage();
+    uint8_t* linesTarget = copyFrame ? frameCopy : imageMade ? m_image.bgrx.data() : nullptr;
+    StampTime(linesTarget, imageMade);
     if (CFrameTextPainter* painter = m_services.painter; painter && linesTarget) {
         // The title uses the painter as last set up, but always on this frame.
-        painter->Retarget(linesTarget, m_depth, linesTopDown);
+        painter->Retarget(linesTarget, m_depth, imageMade);
         painter->DrawText(0, 0, m_settings.VIDEO_OVE);
     }
     if (copyFrame)
