@@ -55,8 +55,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Runtime dependencies from the libraries the programs are linked with (dpkg-shlibdeps),
-# after FFmpeg's device library, which the programs load only when a camera opens.
+# after those the programs open only when a feature needs them: FFmpeg's device
+# library when a camera opens, libcurl, libmosquitto and libsecret (the packages
+# of the sonames src/core opens).
 string(REGEX MATCH "^[0-9]+" OCULON_AVDEVICE_MAJOR "${FFMPEG_libavdevice_VERSION}")
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libavdevice${OCULON_AVDEVICE_MAJOR}")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libavdevice${OCULON_AVDEVICE_MAJOR}, libcurl4, libmosquitto1, libsecret-1-0")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 include(CPack)

@@ -45,6 +45,7 @@ public:
     CHeadlessProcess& operator=(const CHeadlessProcess&) = delete;
 
     bool Started() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
 
     // The first line from index `from` on that starts with `prefix`, waiting at
     // most `timeoutMs`; "" when none came (or the program ended without it).

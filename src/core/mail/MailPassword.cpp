@@ -2,6 +2,8 @@
 
 #include "mail/MailText.h"
 
+#include "app/OnDemandLibrary.h"
+
 #include <libsecret/secret.h>
 
 #include <cerrno>
@@ -29,6 +31,30 @@ const SecretSchema* Schema() {
                                         nullptr,
                                         nullptr};
     return &schema;
+}
+
+// libsecret is opened the first time a password is stored or looked up
+// while a keyring runs, not at start.
+struct CLibsecret {
+    decltype(&::secret_password_store_sync) store = nullptr;
+    decltype(&::secret_password_lookup_sync) lookup = nullptr;
+    decltype(&::secret_password_clear_sync) clear = nullptr;
+    decltype(&::secret_password_free) free = nullptr;
+};
+
+// Null when it cannot be loaded: the password then goes to the file, as
+// without a keyring.
+const CLibsecret* Libsecret() {
+    static COnDemandLibrary library("libsecret-1.so.0");
+    static const CLibsecret* const functions = []() -> const CLibsecret* {
+        static CLibsecret found;
+        library.Find(found.store, "secret_password_store_sync");
+        library.Find(found.lookup, "secret_password_lookup_sync");
+        library.Find(found.clear, "secret_password_clear_sync");
+        library.Find(found.free, "secret_password_free");
+        return library.Complete() ? &found : nullptr;
+    }();
+    return functions;
 }
 
 std::string FilePath(const std::string& home) {
@@ -110,17 +136,18 @@ bool KeyringRunning() {
 
 bool Store(const std::string& homeFolder, const std::string& server, const std::string& user,
            const std::string& password, std::string* where) {
-    if (KeyringRunning()) {
+    const CLibsecret* secret = KeyringRunning() ? Libsecret() : nullptr;
+    if (secret) {
         GError* error = nullptr;
         const gboolean done =
             password.empty()
-                ? (secret_password_clear_sync(Schema(), nullptr, &error, "server", server.c_str(),
-                                              "user", user.c_str(), nullptr),
+                ? (secret->clear(Schema(), nullptr, &error, "server", server.c_str(), "user",
+                                 user.c_str(), nullptr),
                    error == nullptr)
-                : secret_password_store_sync(
-                      Schema(), SECRET_COLLECTION_DEFAULT,
-                      ("Oculon mail login " + user + " at " + server).c_str(), password.c_str(),
-                      nullptr, &error, "server", server.c_str(), "user", user.c_str(), nullptr);
+                : secret->store(Schema(), SECRET_COLLECTION_DEFAULT,
+                                ("Oculon mail login " + user + " at " + server).c_str(),
+                                password.c_str(), nullptr, &error, "server", server.c_str(), "user",
+                                user.c_str(), nullptr);
         g_clear_error(&error);
         if (done) {
             if (where)
@@ -136,14 +163,14 @@ bool Store(const std::string& homeFolder, const std::string& server, const std::
 
 std::string Load(const std::string& homeFolder, const std::string& server,
                  const std::string& user) {
-    if (KeyringRunning()) {
+    if (const CLibsecret* secret = KeyringRunning() ? Libsecret() : nullptr) {
         GError* error = nullptr;
-        gchar* secret = secret_password_lookup_sync(Schema(), nullptr, &error, "server",
-                                                    server.c_str(), "user", user.c_str(), nullptr);
+        gchar* found = secret->lookup(Schema(), nullptr, &error, "server", server.c_str(), "user",
+                                      user.c_str(), nullptr);
         g_clear_error(&error);
-        if (secret) {
-            std::string password = secret;
-            secret_password_free(secret);
+        if (found) {
+            std::string password = found;
+            secret->free(found);
             return password;
         }
     }

@@ -1,5 +1,7 @@
 #include "notify/MqttLink.h"
 
+#include "app/OnDemandLibrary.h"
+
 #include <mosquitto.h>
 
 #include <algorithm>
@@ -13,13 +15,56 @@ namespace {
 constexpr int kKeepAliveSeconds = 30;
 constexpr int kLoopMs = 50;
 
-void InitLibrary() {
-    // Once per process; the library's own clean-up at exit is left to the OS.
-    static const bool done = [] {
-        mosquitto_lib_init();
-        return true;
+// The libmosquitto functions the link calls. The library is opened when a
+// link starts, not at start.
+// clang-format off
+#define OCULON_LIBMOSQUITTO_FUNCTIONS(X) \
+    X(lib_init) \
+    X(new) \
+    X(destroy) \
+    X(username_pw_set) \
+    X(will_set) \
+    X(tls_set) \
+    X(connect_callback_set) \
+    X(disconnect_callback_set) \
+    X(message_callback_set) \
+    X(connect_async) \
+    X(loop) \
+    X(publish) \
+    X(subscribe) \
+    X(disconnect) \
+    X(strerror) \
+    X(connack_string)
+// clang-format on
+
+struct CLibmosquitto {
+#define OCULON_LIBMOSQUITTO_MEMBER(name) decltype(&::mosquitto_##name) mosquitto_##name = nullptr;
+    OCULON_LIBMOSQUITTO_FUNCTIONS(OCULON_LIBMOSQUITTO_MEMBER)
+#undef OCULON_LIBMOSQUITTO_MEMBER
+};
+
+// Opened and set up once per process (the library's own clean-up at exit is
+// left to the OS); null, with the reason in `error`, when it cannot be loaded.
+const CLibmosquitto* Libmosquitto(std::string* error = nullptr) {
+    static COnDemandLibrary library("libmosquitto.so.1");
+    static const CLibmosquitto* const functions = []() -> const CLibmosquitto* {
+        static CLibmosquitto found;
+#define OCULON_LIBMOSQUITTO_FIND(name) library.Find(found.mosquitto_##name, "mosquitto_" #name);
+        OCULON_LIBMOSQUITTO_FUNCTIONS(OCULON_LIBMOSQUITTO_FIND)
+#undef OCULON_LIBMOSQUITTO_FIND
+        if (!library.Complete())
+            return nullptr;
+        found.mosquitto_lib_init();
+        return &found;
     }();
-    (void)done;
+    if (!functions && error)
+        *error = library.Error();
+    return functions;
+}
+
+// The functions, once the link's run has opened them.
+const CLibmosquitto& Api() {
+    return *Libmosquitto();
 }
 
 std::string ReadFile(const std::string& path) {
@@ -84,7 +129,7 @@ void CMqttLink::SetStateText(const std::string& text) {
 void CMqttLink::OnConnect(mosquitto*, void* self, int rc) {
     auto* link = static_cast<CMqttLink*>(self);
     if (rc != 0) {
-        link->m_refusal = mosquitto_connack_string(rc);
+        link->m_refusal = Api().mosquitto_connack_string(rc);
         return;
     }
     link->m_fresh = true;
@@ -125,9 +170,10 @@ void CMqttLink::Flush(bool everything) {
     }
     if (everything) {
         if (!m_config.availability.empty())
-            mosquitto_publish(m_mosq, nullptr, m_config.availability.c_str(), 6, "online", 1, true);
+            Api().mosquitto_publish(m_mosq, nullptr, m_config.availability.c_str(), 6, "online", 1,
+                                    true);
         for (const std::string& topic : m_config.subscriptions)
-            mosquitto_subscribe(m_mosq, nullptr, topic.c_str(), 1);
+            Api().mosquitto_subscribe(m_mosq, nullptr, topic.c_str(), 1);
     }
     for (CItem& item : items) {
         if (!item.filePath.empty()) {
@@ -135,9 +181,9 @@ void CMqttLink::Flush(bool everything) {
             if (item.payload.empty())
                 continue;
         }
-        mosquitto_publish(m_mosq, nullptr, item.topic.c_str(),
-                          static_cast<int>(item.payload.size()), item.payload.data(), 1,
-                          item.retain);
+        Api().mosquitto_publish(m_mosq, nullptr, item.topic.c_str(),
+                                static_cast<int>(item.payload.size()), item.payload.data(), 1,
+                                item.retain);
     }
 }
 
@@ -146,17 +192,22 @@ void CMqttLink::Farewell() {
         return;
     Flush(false);
     if (!m_config.availability.empty())
-        mosquitto_publish(m_mosq, nullptr, m_config.availability.c_str(), 7, "offline", 1, true);
-    mosquitto_disconnect(m_mosq);
+        Api().mosquitto_publish(m_mosq, nullptr, m_config.availability.c_str(), 7, "offline", 1,
+                                true);
+    Api().mosquitto_disconnect(m_mosq);
     // Lets the last messages and the disconnect go out; the loop ends with the socket.
-    for (int i = 0; i < 20 && mosquitto_loop(m_mosq, kLoopMs, 1) == MOSQ_ERR_SUCCESS; ++i) {
+    for (int i = 0; i < 20 && Api().mosquitto_loop(m_mosq, kLoopMs, 1) == MOSQ_ERR_SUCCESS; ++i) {
     }
 }
 
 void CMqttLink::Run() {
-    InitLibrary();
-    m_mosq =
-        mosquitto_new(m_config.clientId.empty() ? nullptr : m_config.clientId.c_str(), true, this);
+    std::string missing;
+    if (!Libmosquitto(&missing)) {
+        SetStateText("cannot start the MQTT client: " + missing);
+        return;
+    }
+    m_mosq = Api().mosquitto_new(m_config.clientId.empty() ? nullptr : m_config.clientId.c_str(),
+                                 true, this);
     if (!m_mosq) {
         SetStateText("cannot start the MQTT client");
         return;
@@ -164,19 +215,19 @@ void CMqttLink::Run() {
     const std::string where = m_config.host + ":" + std::to_string(m_config.port);
     if (!m_config.user.empty()) {
         const bool withPassword = m_config.tls && !m_config.password.empty();
-        mosquitto_username_pw_set(m_mosq, m_config.user.c_str(),
-                                  withPassword ? m_config.password.c_str() : nullptr);
+        Api().mosquitto_username_pw_set(m_mosq, m_config.user.c_str(),
+                                        withPassword ? m_config.password.c_str() : nullptr);
     }
     if (!m_config.availability.empty())
-        mosquitto_will_set(m_mosq, m_config.availability.c_str(), 7, "offline", 1, true);
+        Api().mosquitto_will_set(m_mosq, m_config.availability.c_str(), 7, "offline", 1, true);
     if (m_config.tls) {
         const bool ownCa = !m_config.caFile.empty();
-        mosquitto_tls_set(m_mosq, ownCa ? m_config.caFile.c_str() : nullptr,
-                          ownCa ? nullptr : "/etc/ssl/certs", nullptr, nullptr, nullptr);
+        Api().mosquitto_tls_set(m_mosq, ownCa ? m_config.caFile.c_str() : nullptr,
+                                ownCa ? nullptr : "/etc/ssl/certs", nullptr, nullptr, nullptr);
     }
-    mosquitto_connect_callback_set(m_mosq, &CMqttLink::OnConnect);
-    mosquitto_disconnect_callback_set(m_mosq, &CMqttLink::OnDisconnect);
-    mosquitto_message_callback_set(m_mosq, &CMqttLink::OnMessage);
+    Api().mosquitto_connect_callback_set(m_mosq, &CMqttLink::OnConnect);
+    Api().mosquitto_disconnect_callback_set(m_mosq, &CMqttLink::OnDisconnect);
+    Api().mosquitto_message_callback_set(m_mosq, &CMqttLink::OnMessage);
 
     using Clock = std::chrono::steady_clock;
     int failures = 0;
@@ -201,17 +252,17 @@ void CMqttLink::Run() {
                                   [this] { return m_stop.load(); });
                 continue;
             }
-            const int rc = mosquitto_connect_async(m_mosq, m_config.host.c_str(), m_config.port,
-                                                   kKeepAliveSeconds);
+            const int rc = Api().mosquitto_connect_async(m_mosq, m_config.host.c_str(),
+                                                         m_config.port, kKeepAliveSeconds);
             if (rc != MOSQ_ERR_SUCCESS) {
-                fail(rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc));
+                fail(rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : Api().mosquitto_strerror(rc));
                 continue;
             }
             open = true;
         }
-        const int rc = mosquitto_loop(m_mosq, kLoopMs, 1);
+        const int rc = Api().mosquitto_loop(m_mosq, kLoopMs, 1);
         if (rc != MOSQ_ERR_SUCCESS) {
-            fail(rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc));
+            fail(rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : Api().mosquitto_strerror(rc));
             continue;
         }
         if (m_connected) {
@@ -222,6 +273,6 @@ void CMqttLink::Run() {
         }
     }
     Farewell();
-    mosquitto_destroy(m_mosq);
+    Api().mosquitto_destroy(m_mosq);
     m_mosq = nullptr;
 }

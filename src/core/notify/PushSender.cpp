@@ -1,9 +1,8 @@
 #include "notify/PushSender.h"
 
 #include "app/EventLog.h"
+#include "app/Libcurl.h"
 #include "mail/Outbox.h"
-
-#include <curl/curl.h>
 
 #include <ctime>
 #include <memory>
@@ -42,9 +41,6 @@ std::string HeaderText(const std::string& text) {
 
 CPushSender::CPushSender(std::string url, int mode, Delay delay)
     : m_url(std::move(url)), m_mode(mode), m_delay(std::move(delay)) {
-    // Before any worker exists: the library's global set-up is not thread-safe.
-    static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    (void)ready;
     m_worker = std::thread([this] { Run(); });
 }
 
@@ -88,7 +84,12 @@ std::string CPushSender::UrlForLog(const std::string& url) {
 }
 
 long CPushSender::Post(const CPushMessage& message, std::string& error) {
-    CURL* curl = curl_easy_init();
+    // libcurl is opened with the first message, not at start.
+    const CLibcurl* library = Libcurl(&error);
+    if (!library)
+        return 0;
+    const CLibcurl& api = *library;
+    CURL* curl = api.easy_init();
     if (!curl) {
         error = "cannot start libcurl";
         return 0;
@@ -99,70 +100,70 @@ long CPushSender::Post(const CPushMessage& message, std::string& error) {
                       ? std::fopen(message.stillPath.c_str(), "rb")
                       : nullptr;
     const bool withStill = still || (m_mode != kNtfy && Readable(message.stillPath));
-    curl_easy_setopt(curl, CURLOPT_URL, m_url.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 10L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Discard);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &AbortWhenStopping);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &m_stop);
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, "Oculon");
-    headers = curl_slist_append(headers, "Expect:");
+    api.easy_setopt(curl, CURLOPT_URL, m_url.c_str());
+    api.easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    api.easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 10L);
+    api.easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
+    api.easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Discard);
+    api.easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    api.easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &AbortWhenStopping);
+    api.easy_setopt(curl, CURLOPT_XFERINFODATA, &m_stop);
+    api.easy_setopt(curl, CURLOPT_USERAGENT, "Oculon");
+    headers = api.slist_append(headers, "Expect:");
     if (m_mode == kNtfy) {
-        headers = curl_slist_append(headers, ("Title: " + HeaderText(message.title)).c_str());
-        headers = curl_slist_append(headers, ("Tags: " + HeaderText(message.tags)).c_str());
+        headers = api.slist_append(headers, ("Title: " + HeaderText(message.title)).c_str());
+        headers = api.slist_append(headers, ("Tags: " + HeaderText(message.tags)).c_str());
         headers =
-            curl_slist_append(headers, ("Priority: " + std::to_string(message.priority)).c_str());
+            api.slist_append(headers, ("Priority: " + std::to_string(message.priority)).c_str());
         if (withStill) {
             // The still is the body and becomes the attachment; the text goes in a header.
-            headers = curl_slist_append(headers, ("Message: " + HeaderText(message.text)).c_str());
-            headers = curl_slist_append(
+            headers = api.slist_append(headers, ("Message: " + HeaderText(message.text)).c_str());
+            headers = api.slist_append(
                 headers, ("Filename: " + HeaderText(FileName(message.stillPath))).c_str());
-            headers = curl_slist_append(headers, "Content-Type: image/jpeg");
+            headers = api.slist_append(headers, "Content-Type: image/jpeg");
             FILE* f = still;
             std::fseek(f, 0, SEEK_END);
             const long size = std::ftell(f);
             std::fseek(f, 0, SEEK_SET);
-            curl_easy_setopt(curl, CURLOPT_POST, 1L);
-            curl_easy_setopt(curl, CURLOPT_READDATA, f);
-            curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(size));
-            curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-            const CURLcode rc = curl_easy_perform(curl);
+            api.easy_setopt(curl, CURLOPT_POST, 1L);
+            api.easy_setopt(curl, CURLOPT_READDATA, f);
+            api.easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(size));
+            api.easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+            const CURLcode rc = api.easy_perform(curl);
             std::fclose(f);
             long status = 0;
-            curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+            api.easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
             if (rc != CURLE_OK)
-                error = curl_easy_strerror(rc);
-            curl_slist_free_all(headers);
-            curl_easy_cleanup(curl);
+                error = api.easy_strerror(rc);
+            api.slist_free_all(headers);
+            api.easy_cleanup(curl);
             return rc == CURLE_OK ? status : 0;
         }
-        headers = curl_slist_append(headers, "Content-Type: text/plain; charset=utf-8");
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, message.text.c_str());
+        headers = api.slist_append(headers, "Content-Type: text/plain; charset=utf-8");
+        api.easy_setopt(curl, CURLOPT_POSTFIELDS, message.text.c_str());
     } else {
-        mime = curl_mime_init(curl);
-        curl_mimepart* part = curl_mime_addpart(mime);
-        curl_mime_name(part, "event");
-        curl_mime_data(part, message.json.data(), message.json.size());
-        curl_mime_type(part, "application/json");
+        mime = api.mime_init(curl);
+        curl_mimepart* part = api.mime_addpart(mime);
+        api.mime_name(part, "event");
+        api.mime_data(part, message.json.data(), message.json.size());
+        api.mime_type(part, "application/json");
         if (withStill) {
-            part = curl_mime_addpart(mime);
-            curl_mime_name(part, "still");
-            curl_mime_filedata(part, message.stillPath.c_str());
-            curl_mime_type(part, "image/jpeg");
+            part = api.mime_addpart(mime);
+            api.mime_name(part, "still");
+            api.mime_filedata(part, message.stillPath.c_str());
+            api.mime_type(part, "image/jpeg");
         }
-        curl_easy_setopt(curl, CURLOPT_MIMEPOST, mime);
+        api.easy_setopt(curl, CURLOPT_MIMEPOST, mime);
     }
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    const CURLcode rc = curl_easy_perform(curl);
+    api.easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    const CURLcode rc = api.easy_perform(curl);
     long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    api.easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     if (rc != CURLE_OK)
-        error = curl_easy_strerror(rc);
-    curl_mime_free(mime);
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(curl);
+        error = api.easy_strerror(rc);
+    api.mime_free(mime);
+    api.slist_free_all(headers);
+    api.easy_cleanup(curl);
     return rc == CURLE_OK ? status : 0;
 }
 

@@ -2,9 +2,10 @@
 
 #include "update/StatusWindow.h"
 
+#include "app/Libcurl.h"
+
 #include <cstdarg>
 #include <cstdio>
-#include <curl/curl.h>
 #include <string>
 #include <string_view>
 #include <sys/socket.h>
@@ -73,16 +74,16 @@ size_t OnWrite(char* buffer, size_t size, size_t count, void* data) {
     return sink(buffer, size * count) ? size * count : 0;
 }
 
-std::string HostOf(const std::string& url) {
+std::string HostOf(const CLibcurl& api, const std::string& url) {
     std::string host;
-    if (CURLU* parts = curl_url()) {
+    if (CURLU* parts = api.url()) {
         char* name = nullptr;
-        if (curl_url_set(parts, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
-            curl_url_get(parts, CURLUPART_HOST, &name, 0) == CURLUE_OK) {
+        if (api.url_set(parts, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+            api.url_get(parts, CURLUPART_HOST, &name, 0) == CURLUE_OK) {
             host = name;
-            curl_free(name);
+            api.free(name);
         }
-        curl_url_cleanup(parts);
+        api.url_cleanup(parts);
     }
     return host;
 }
@@ -91,16 +92,16 @@ std::string HostOf(const std::string& url) {
 
 CUpdateSession::CUpdateSession(IStatusWindow* statusWindow, long receiveTimeoutMs)
     : m_pStatusWnd(statusWindow), m_receiveTimeoutMs(receiveTimeoutMs) {
-    static const bool globalReady = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    if (globalReady)
-        m_curl = curl_easy_init();
+    // libcurl is opened here, with the first session, not at start.
+    if (const CLibcurl* api = Libcurl())
+        m_curl = api->easy_init();
 }
 
 CUpdateSession::~CUpdateSession() {
     // Closing a kept connection reports to a window that may be gone by now.
     m_pStatusWnd = nullptr;
     if (m_curl)
-        curl_easy_cleanup(static_cast<CURL*>(m_curl));
+        Libcurl()->easy_cleanup(static_cast<CURL*>(m_curl));
 }
 
 CUpdateSession::CResult CUpdateSession::Get(const std::string& url, const ChunkSink& sink) {
@@ -109,53 +110,54 @@ CUpdateSession::CResult CUpdateSession::Get(const std::string& url, const ChunkS
         result.error = "The internet session is not open";
         return result;
     }
+    const CLibcurl& api = *Libcurl(); // opened, since the handle exists
     CURL* curl = static_cast<CURL*>(m_curl);
-    CLookup lookup{this, HostOf(url)};
+    CLookup lookup{this, HostOf(api, url)};
     // A cached copy could hide a new release: always ask the server itself.
-    curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
-    headers = curl_slist_append(headers, "Pragma: no-cache");
+    curl_slist* headers = api.slist_append(nullptr, "Cache-Control: no-cache");
+    headers = api.slist_append(headers, "Pragma: no-cache");
 
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, "Oculon");
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    api.easy_setopt(curl, CURLOPT_URL, url.c_str());
+    api.easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    api.easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    api.easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    api.easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
+    api.easy_setopt(curl, CURLOPT_USERAGENT, "Oculon");
+    api.easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    api.easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     if (m_receiveTimeoutMs > 0) {
         // The library measures stalls in whole seconds: at least one.
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, (m_receiveTimeoutMs + 999) / 1000);
-        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, m_receiveTimeoutMs);
+        api.easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        api.easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, (m_receiveTimeoutMs + 999) / 1000);
+        api.easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, m_receiveTimeoutMs);
     }
-    curl_easy_setopt(curl, CURLOPT_RESOLVER_START_FUNCTION, &OnResolverStart);
-    curl_easy_setopt(curl, CURLOPT_RESOLVER_START_DATA, &lookup);
-    curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &OnOpenSocket);
-    curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &lookup);
-    curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, &OnCloseSocket);
-    curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, this);
-    curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &OnPrereq);
-    curl_easy_setopt(curl, CURLOPT_PREREQDATA, this);
+    api.easy_setopt(curl, CURLOPT_RESOLVER_START_FUNCTION, &OnResolverStart);
+    api.easy_setopt(curl, CURLOPT_RESOLVER_START_DATA, &lookup);
+    api.easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &OnOpenSocket);
+    api.easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &lookup);
+    api.easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, &OnCloseSocket);
+    api.easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, this);
+    api.easy_setopt(curl, CURLOPT_PREREQFUNCTION, &OnPrereq);
+    api.easy_setopt(curl, CURLOPT_PREREQDATA, this);
     // Verbose only so that the debug hook sees the request go out; it prints nothing.
-    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, &OnDebug);
-    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, this);
-    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &OnHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnWrite);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+    api.easy_setopt(curl, CURLOPT_DEBUGFUNCTION, &OnDebug);
+    api.easy_setopt(curl, CURLOPT_DEBUGDATA, this);
+    api.easy_setopt(curl, CURLOPT_VERBOSE, 1L);
+    api.easy_setopt(curl, CURLOPT_HEADERFUNCTION, &OnHeader);
+    api.easy_setopt(curl, CURLOPT_HEADERDATA, this);
+    api.easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnWrite);
+    api.easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
 
-    const CURLcode code = curl_easy_perform(curl);
+    const CURLcode code = api.easy_perform(curl);
     result.ok = code == CURLE_OK;
     if (result.ok)
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+        api.easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
     else
-        result.error = curl_easy_strerror(code);
+        result.error = api.easy_strerror(code);
     // The handle must not keep pointers to what ends with this call; its
     // connection stays for the next GET.
-    curl_easy_reset(curl);
-    curl_slist_free_all(headers);
+    api.easy_reset(curl);
+    api.slist_free_all(headers);
     return result;
 }
 

@@ -41,6 +41,19 @@ TEST(HeadlessFirstRun, TakesLibhwysTimerCalibrationOver) {
     EXPECT_NE(line.find("to " OCULON_HEADLESS_EXE " [0]"), std::string::npos) << line;
 }
 
+// The libraries behind the web requests, the MQTT link and the keyring are
+// opened when those are first used; a run that uses none of them never loads them.
+TEST(HeadlessFirstRun, LoadsNoLibraryOfAnUnusedFeature) {
+    CTempDir home;
+    WriteFileBytes(home.File("devices.txt"), "# none\n");
+    CHeadlessProcess run({home.Path(), home.File("devices.txt"), {}, {}});
+    ASSERT_FALSE(run.WaitForLine("status: ", 30000).empty()) << run.Transcript();
+    const std::string maps = ReadFileBytes("/proc/" + std::to_string(run.Pid()) + "/maps");
+    ASSERT_NE(maps.find("libavformat"), std::string::npos) << "not the program's own map";
+    for (const char* library : {"libcurl", "libmosquitto", "libsecret"})
+        EXPECT_EQ(maps.find(library), std::string::npos) << library;
+}
+
 TEST(HeadlessFirstRun, SigtermEndsTheRunAndWritesTheSettings) {
     CTempDir home;
     WriteFileBytes(home.File("devices.txt"), "# none\n");
