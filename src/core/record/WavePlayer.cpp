@@ -1,13 +1,13 @@
 #include "record/WavePlayer.h"
 
 #include "app/MessageSink.h"
+#include "app/OnDemandLibrary.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <dlfcn.h>
 #include <string>
 
 namespace {
@@ -25,14 +25,12 @@ void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 // hand it a handler that says nothing. Nothing else of the library is touched.
 void QuietAlsaDiagnostics() {
     static const bool done = [] {
-        void* alsa = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
-        if (!alsa)
-            return false;
-        using SetHandler = int (*)(AlsaErrorHandler);
-        auto set = reinterpret_cast<SetHandler>(::dlsym(alsa, "snd_lib_error_set_handler"));
+        // Kept loaded for the whole run: the handler must stay in force when SDL loads it again.
+        static COnDemandLibrary alsa("libasound.so.2");
+        int (*set)(AlsaErrorHandler) = nullptr;
+        alsa.Find(set, "snd_lib_error_set_handler");
         if (set)
             set(&IgnoreAlsaError);
-        // Kept loaded for the whole run: the handler must stay in force when SDL loads it again.
         return set != nullptr;
     }();
     (void)done;

@@ -1,5 +1,6 @@
 #include "video/capture/DeviceList.h"
 
+#include "app/OnDemandLibrary.h"
 #include "app/TextFile.h"
 
 #include <algorithm>
@@ -7,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/videodev2.h>
 #include <sys/ioctl.h>
@@ -91,12 +91,9 @@ bool EnsureCaptureDevicesRegistered() {
     // program's start-up time and a quarter of its memory. It is loaded when a
     // camera or a filter-graph source is opened, and stays loaded.
     static const bool registered = [] {
-        void* library = ::dlopen("libavdevice.so." AV_STRINGIFY(LIBAVDEVICE_VERSION_MAJOR),
-                                 RTLD_NOW | RTLD_LOCAL);
-        using RegisterAll = void (*)();
-        auto registerAll =
-            library ? reinterpret_cast<RegisterAll>(::dlsym(library, "avdevice_register_all"))
-                    : nullptr;
+        static COnDemandLibrary library("libavdevice.so." AV_STRINGIFY(LIBAVDEVICE_VERSION_MAJOR));
+        void (*registerAll)() = nullptr;
+        library.Find(registerAll, "avdevice_register_all");
         if (registerAll)
             registerAll();
         return registerAll != nullptr;
