@@ -101,7 +101,8 @@ void BM_Mp4FrameFfmpegCli(benchmark::State& state) {
             "/scene.bgr0 -frames:v " + std::to_string(count) +
             " -sws_flags bilinear -pix_fmt yuv420p -c:v libx264 -preset " + CMp4Writer::kPreset +
             " -profile:v main -level 3.0 -crf " + std::to_string(CMp4Writer::kRateFactor) +
-            " -bf 0 -g 30 -threads 1 -movflags frag_keyframe+empty_moov+default_base_moof "
+            " -bf 0 -g 30 -threads 1 -x264-params " + CMp4Writer::kParams +
+            " -movflags frag_keyframe+empty_moov+default_base_moof "
             "-frag_duration 1000000 -video_track_timescale 1000 " +
             dir + "/cli.mp4";
         const auto childSeconds = [] {

@@ -65,8 +65,7 @@ bool CMp4Writer::Begin(int width, int height) {
     av_opt_set(m_encoder->priv_data, "preset", kPreset, 0);
     av_opt_set(m_encoder->priv_data, "profile", kProfile, 0);
     av_opt_set_double(m_encoder->priv_data, "crf", kRateFactor, 0);
-    av_opt_set(m_encoder->priv_data, "x264-params", "log=1",
-               0); // warnings only, no per-movie summary
+    av_opt_set(m_encoder->priv_data, "x264-params", kParams, 0);
     if (avcodec_open2(m_encoder, codec, nullptr) < 0)
         return Fail("Unable to Set Media Type");
 
