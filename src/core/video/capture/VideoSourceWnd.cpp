@@ -9,12 +9,19 @@
 #include <algorithm>
 
 CVideoSourceWnd::CVideoSourceWnd(CAppSettings& settings, int depth)
-    : m_settings(settings), m_depth(depth), m_graph(depth), m_videoFrame(kFrameBufferSize, 0) {
-    // Until the first frame arrives the buffer is a valid black picture.
-    if (depth == 32 || depth == 16)
-        WriteFrameHeaders(m_videoFrame.data(), depth,
-                          static_cast<uint32_t>(FramePixelBytes(depth)));
+    : m_settings(settings), m_depth(depth), m_graph(depth) {
     ChooseAndStartDevice();
+}
+
+std::vector<uint8_t>& CVideoSourceWnd::VideoFrame() {
+    if (m_videoFrame.empty()) {
+        // Until the first frame arrives the buffer is a valid black picture.
+        m_videoFrame.assign(kFrameBufferSize, 0);
+        if (m_depth == 32 || m_depth == 16)
+            WriteFrameHeaders(m_videoFrame.data(), m_depth,
+                              static_cast<uint32_t>(FramePixelBytes(m_depth)));
+    }
+    return m_videoFrame;
 }
 
 const std::vector<std::string>& CVideoSourceWnd::BuildDeviceNames() {
@@ -51,28 +58,29 @@ const std::vector<uint8_t>& CVideoSourceWnd::FetchPicture() {
 }
 
 uint8_t* CVideoSourceWnd::BlackPicture() {
-    uint8_t* area = m_videoFrame.data() + kFrameHeaderSize;
-    std::fill_n(area, std::min(FramePixelBytes(m_depth), m_videoFrame.size() - kFrameHeaderSize),
-                0);
+    std::vector<uint8_t>& frame = VideoFrame();
+    uint8_t* area = frame.data() + kFrameHeaderSize;
+    std::fill_n(area, std::min(FramePixelBytes(m_depth), frame.size() - kFrameHeaderSize), 0);
     return area;
 }
 
 int CVideoSourceWnd::GetFrame(uint8_t*& pixels, bool fetch) {
+    std::vector<uint8_t>& frame = VideoFrame();
     if (fetch) {
         // The frame buffer gets lines burnt into it after every fetch; a fetch
         // that times out (a stalled camera) or whose conversion failed must
         // hand out the last clean picture again, not the one already painted
         // on. The capture keeps that picture, so each step copies it once.
         const std::vector<uint8_t>& picture = FetchPicture();
-        const size_t bytes = std::min(picture.size(), m_videoFrame.size() - kFrameHeaderSize);
+        const size_t bytes = std::min(picture.size(), frame.size() - kFrameHeaderSize);
         if (bytes > 0) {
-            WriteFrameHeaders(m_videoFrame.data(), m_depth, static_cast<uint32_t>(bytes));
-            std::copy_n(picture.begin(), bytes, m_videoFrame.data() + kFrameHeaderSize);
+            WriteFrameHeaders(frame.data(), m_depth, static_cast<uint32_t>(bytes));
+            std::copy_n(picture.begin(), bytes, frame.data() + kFrameHeaderSize);
         } else {
             BlackPicture();
         }
     }
-    pixels = m_videoFrame.data() + kFrameHeaderSize;
+    pixels = frame.data() + kFrameHeaderSize;
     return static_cast<int>(kFrameBufferSize);
 }
 

@@ -40,7 +40,8 @@ public:
     int Depth() const override { return m_depth; }
     uint64_t FrameSequence() const override { return m_frameSequence; }
 
-    // The whole buffer (headers and pixels), for tests and diagnostics.
+    // The whole buffer (headers and pixels), for tests and diagnostics; empty
+    // until it is first needed (see VideoFrame).
     const std::vector<uint8_t>& FrameBuffer() const { return m_videoFrame; }
     CCaptureGraph& Graph() { return m_graph; }
 
@@ -49,12 +50,17 @@ private:
     const std::vector<uint8_t>& FetchPicture();
     // The frame buffer's pixel area blackened: the picture before the first.
     uint8_t* BlackPicture();
+    // The frame buffer, made (a black picture) when first asked for: a 16-bit
+    // step or a step before the first picture. At 32 bits the steps read the
+    // capture's picture where it lies, and a buffer filled at start would
+    // keep 300 KB resident for nothing.
+    std::vector<uint8_t>& VideoFrame();
 
     CAppSettings& m_settings;
     const int m_depth;
     int m_selectedDevice = -1;
     CCaptureGraph m_graph;
     std::vector<std::string> m_deviceNames;
-    std::vector<uint8_t> m_videoFrame; // VideoFrame: 307254 bytes, allocated once
+    std::vector<uint8_t> m_videoFrame; // VideoFrame: 307254 bytes once made
     uint64_t m_frameSequence = 0;      // counts the pictures the fetches brought
 };
