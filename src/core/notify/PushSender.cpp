@@ -121,26 +121,16 @@ long CPushSender::Post(const CPushMessage& message, std::string& error) {
             headers = api.slist_append(
                 headers, ("Filename: " + HeaderText(FileName(message.stillPath))).c_str());
             headers = api.slist_append(headers, "Content-Type: image/jpeg");
-            FILE* f = still;
-            std::fseek(f, 0, SEEK_END);
-            const long size = std::ftell(f);
-            std::fseek(f, 0, SEEK_SET);
+            std::fseek(still, 0, SEEK_END);
+            const long size = std::ftell(still);
+            std::fseek(still, 0, SEEK_SET);
             api.easy_setopt(curl, CURLOPT_POST, 1L);
-            api.easy_setopt(curl, CURLOPT_READDATA, f);
+            api.easy_setopt(curl, CURLOPT_READDATA, still);
             api.easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(size));
-            api.easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-            const CURLcode rc = api.easy_perform(curl);
-            std::fclose(f);
-            long status = 0;
-            api.easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-            if (rc != CURLE_OK)
-                error = api.easy_strerror(rc);
-            api.slist_free_all(headers);
-            api.easy_cleanup(curl);
-            return rc == CURLE_OK ? status : 0;
+        } else {
+            headers = api.slist_append(headers, "Content-Type: text/plain; charset=utf-8");
+            api.easy_setopt(curl, CURLOPT_POSTFIELDS, message.text.c_str());
         }
-        headers = api.slist_append(headers, "Content-Type: text/plain; charset=utf-8");
-        api.easy_setopt(curl, CURLOPT_POSTFIELDS, message.text.c_str());
     } else {
         mime = api.mime_init(curl);
         curl_mimepart* part = api.mime_addpart(mime);
@@ -157,6 +147,8 @@ long CPushSender::Post(const CPushMessage& message, std::string& error) {
     }
     api.easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     const CURLcode rc = api.easy_perform(curl);
+    if (still)
+        std::fclose(still);
     long status = 0;
     api.easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     if (rc != CURLE_OK)
