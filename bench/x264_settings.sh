@@ -16,10 +16,28 @@
 #   room   a textured room with light sensor noise, someone walking through
 #   night  the room in the dark under heavy sensor grain
 #
-# usage: bench/x264_settings.sh
+# usage: bench/x264_settings.sh [NAME=PRESET|X264-PARAMS ...]
+#   with settings named (no spaces), those are weighed against the writer's
+#   instead of the list below, e.g. 'dia=veryfast|rc-lookahead=5:me=dia'
 set -euo pipefail
 command -v valgrind > /dev/null || { echo "valgrind is not installed" >&2; exit 1; }
 command -v ffmpeg > /dev/null || { echo "ffmpeg is not installed" >&2; exit 1; }
+
+# name=preset|x264-params; the first is the writer's own.
+settings=(
+  "writer=veryfast|rc-lookahead=5"
+  "lookahead10=veryfast|"
+  "lookahead3=veryfast|rc-lookahead=3"
+  "subme1=veryfast|rc-lookahead=5:subme=1"
+  "superfast+mbtree=superfast|mbtree=1:rc-lookahead=5"
+  "ultrafast=ultrafast|"
+)
+if [ $# -gt 0 ]; then
+  for s in "$@"; do
+    [[ $s == *=*\|* && $s != *" "* ]] || { echo "not NAME=PRESET|X264-PARAMS: $s" >&2; exit 2; }
+  done
+  settings=("${settings[0]}" "$@")
+fi
 
 work=$(mktemp -d -t oculon-x264-XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -31,16 +49,6 @@ scene() { # name filter-graph
 scene box "color=c=0x606060:s=320x240:r=20[bg];color=c=white:s=40x40:r=20[box];[bg][box]overlay=x='mod(t*150,280)':y=100"
 scene room "color=c=gray:s=320x240:r=20,format=gray,geq=lum='$room',format=yuv420p,noise=alls=3:allf=t[room];color=c=0x282828:s=40x110:r=20[p];[room][p]overlay=x='-40+90*mod(t,5)':y=80"
 scene night "color=c=gray:s=320x240:r=20,format=gray,geq=lum='0.6*($room)'[room];color=c=gray:s=80x60:r=20,format=gray,noise=alls=70:allf=t+u:all_seed=7,scale=320:240:flags=bilinear[grain];[room][grain]blend=all_expr='A+B-128'"
-
-# name=preset|x264-params; the first is the writer's own.
-settings=(
-  "writer=veryfast|rc-lookahead=5"
-  "lookahead10=veryfast|"
-  "lookahead3=veryfast|rc-lookahead=3"
-  "subme1=veryfast|rc-lookahead=5:subme=1"
-  "superfast+mbtree=superfast|mbtree=1:rc-lookahead=5"
-  "ultrafast=ultrafast|"
-)
 
 # Instructions (millions) of one encode; prints "instructions bytes psnr".
 encode() { # clip frames preset params crf
