@@ -78,9 +78,9 @@ kill -INT "$pid"
 wait "$pid" || true
 pid=
 
-awk -v hwm="$hwm" '
-  FILENAME ~ /own/ { own[$1] = 1; next }
-  FILENAME ~ /ffmpeg/ { dep[$1] = 1; next }
+awk -v hwm="$hwm" -v own_list="$work/own.txt" -v ffmpeg_list="$work/ffmpeg.txt" '
+  FILENAME == own_list { own[$1] = 1; next }
+  FILENAME == ffmpeg_list { dep[$1] = 1; next }
   /^[0-9a-f]+-[0-9a-f]+ / { name = $6; n = split(name, part, "/"); base = part[n]; next }
   /^Rss:/ {
     if (name !~ /^\//) group = 1
